@@ -33,9 +33,9 @@ LPWSTR ComposeErrorText(LPWSTR buffer, DWORD capacity, std::u16string_view syste
 
 LPWSTR FormatLastErrorText(LPWSTR buffer, DWORD capacity) {
     LPWSTR systemText = nullptr;
-    const DWORD length =
-        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ARGUMENT_ARRAY,
-                       nullptr, GetLastError(), 0, reinterpret_cast<LPWSTR>(&systemText), 0, nullptr);
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ARGUMENT_ARRAY, nullptr,
+        GetLastError(), 0, reinterpret_cast<LPWSTR>(&systemText), 0, nullptr);
     ComposeErrorText(buffer, capacity, std::u16string_view(systemText, length), GetLastError());
     LocalFree(systemText);
     return buffer;

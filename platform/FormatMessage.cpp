@@ -121,8 +121,8 @@ DWORD Fail(DWORD flags, LPWSTR buffer, DWORD error) {
 
 } // namespace
 
-DWORD FormatMessageW(DWORD flags, LPCVOID /*source*/, DWORD messageId, DWORD /*languageId*/,
-                     LPWSTR buffer, DWORD size, const DWORD_PTR* arguments) {
+DWORD FormatMessageW(DWORD flags, LPCVOID /*source*/, DWORD messageId, DWORD /*languageId*/, LPWSTR buffer,
+                     DWORD size, const DWORD_PTR* arguments) {
     if ((flags & ~kSupportedFlags) != 0 || (flags & FORMAT_MESSAGE_FROM_SYSTEM) == 0 || buffer == nullptr ||
         (arguments != nullptr && (flags & FORMAT_MESSAGE_ARGUMENT_ARRAY) == 0)) {
         return Fail(flags, buffer, ERROR_INVALID_PARAMETER);
@@ -131,9 +131,8 @@ DWORD FormatMessageW(DWORD flags, LPCVOID /*source*/, DWORD messageId, DWORD /*l
     if (!stored) {
         return Fail(flags, buffer, ERROR_MR_MID_NOT_FOUND);
     }
-    const std::optional<std::u16string> text = (flags & FORMAT_MESSAGE_IGNORE_INSERTS) != 0
-                                                   ? *stored + u"\r\n"
-                                                   : ExpandInserts(*stored, arguments);
+    const std::optional<std::u16string> text =
+        (flags & FORMAT_MESSAGE_IGNORE_INSERTS) != 0 ? *stored + u"\r\n" : ExpandInserts(*stored, arguments);
     if (!text) {
         return Fail(flags, buffer, ERROR_INVALID_PARAMETER);
     }

@@ -48,8 +48,8 @@ std::u16string Digits(const FormatArg& arg, char16_t conversion) {
     ULONGLONG magnitude = arg.isWide ? arg.bits : static_cast<DWORD>(arg.bits);
     bool negative = false;
     if (asSigned) {
-        const LONGLONG value = arg.isWide ? static_cast<LONGLONG>(arg.bits)
-                                          : static_cast<LONG>(static_cast<DWORD>(arg.bits));
+        const LONGLONG value =
+            arg.isWide ? static_cast<LONGLONG>(arg.bits) : static_cast<LONG>(static_cast<DWORD>(arg.bits));
         negative = value < 0;
         magnitude = negative ? 0 - static_cast<ULONGLONG>(value) : static_cast<ULONGLONG>(value);
     }

@@ -46,7 +46,9 @@ struct FormatSpec {
     char16_t conversion = 0; // s d i u x X c, or % for a literal percent sign
 };
 
-constexpr bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+constexpr bool IsDigit(char16_t c) {
+    return c >= u'0' && c <= u'9';
+}
 
 // Parses the conversion that starts at format[pos] == '%'; on success pos is past it.
 constexpr bool ParseSpec(std::u16string_view format, std::size_t& pos, FormatSpec& spec) {
@@ -92,11 +94,9 @@ template <class T>
 constexpr bool kIsText = std::is_same_v<T, const char16_t*> || std::is_same_v<T, char16_t*> ||
                          std::is_same_v<T, std::u16string> || std::is_same_v<T, std::u16string_view>;
 
-template <class T>
-constexpr bool kIsInteger = std::is_integral_v<T> && !std::is_same_v<T, bool>;
+template <class T> constexpr bool kIsInteger = std::is_integral_v<T> && !std::is_same_v<T, bool>;
 
-template <class T>
-consteval ArgKind KindOf() {
+template <class T> consteval ArgKind KindOf() {
     static_assert(kIsText<T> || kIsInteger<T>,
                   "a format argument is an integer or a UTF-16 text (WCHAR pointer, u16string)");
     return kIsText<T> ? ArgKind::Text : ArgKind::Integer;
@@ -106,8 +106,7 @@ consteval ArgKind KindOf() {
 // compiler reports this name at the offending call.
 void FormatDoesNotMatchArguments();
 
-template <class... Args>
-consteval void CheckFormat(std::u16string_view format) {
+template <class... Args> consteval void CheckFormat(std::u16string_view format) {
     constexpr std::array<ArgKind, sizeof...(Args)> kinds{KindOf<std::decay_t<Args>>()...};
     std::size_t next = 0;
     for (std::size_t pos = 0; pos < format.size();) {
@@ -145,8 +144,7 @@ inline FormatArg MakeArg(const char16_t* text) {
 }
 
 template <class T>
-    requires kIsInteger<T>
-FormatArg MakeArg(T value) {
+requires kIsInteger<T> FormatArg MakeArg(T value) {
     FormatArg arg;
     arg.bits = static_cast<ULONGLONG>(value);
     arg.isSigned = std::is_signed_v<T>;
@@ -163,8 +161,7 @@ std::u16string FormatToString(std::u16string_view format, std::span<const Format
 } // namespace format_detail
 
 // A format checked at compile time against the argument types.
-template <class... Args>
-class WideFormat {
+template <class... Args> class WideFormat {
 public:
     consteval WideFormat(const char16_t* format) : m_format(format) {
         format_detail::CheckFormat<Args...>(m_format);

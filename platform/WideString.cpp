@@ -3,7 +3,9 @@
 namespace platform {
 namespace {
 
-bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool IsHighSurrogate(char16_t unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
 
 // The number of characters of `source` that fit before a NUL in `room` characters, pulled back
 // by one when the cut would separate a surrogate pair.

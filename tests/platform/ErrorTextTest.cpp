@@ -31,7 +31,8 @@ TEST(ErrorText, EmptyForAnUnknownNumberOrNoError) {
     SetLastError(0x800706BA);
     EXPECT_EQ(std::u16string(platform::FormatLastErrorText(buffer, 256)), u"");
     SetLastError(ERROR_SUCCESS);
-    EXPECT_EQ(std::u16string(platform::FormatLastErrorText(buffer, 256)), u"The operation completed successfully. (0x0)");
+    EXPECT_EQ(std::u16string(platform::FormatLastErrorText(buffer, 256)),
+              u"The operation completed successfully. (0x0)");
 }
 
 TEST(ErrorText, TheFourteenCharacterRuleDecidesWhetherATextIsShown) {

@@ -49,9 +49,12 @@ TEST(FormatMessage, UnknownNumberFailsWithMessageNotFound) {
 TEST(FormatMessage, CallerBufferMustHoldTextAndTerminator) {
     WCHAR buffer[20];
     // "Access is denied.\r\n" is 19 characters.
-    EXPECT_EQ(FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, ERROR_ACCESS_DENIED, 0, buffer, 20, nullptr), 19u);
+    EXPECT_EQ(
+        FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, ERROR_ACCESS_DENIED, 0, buffer, 20, nullptr),
+        19u);
     EXPECT_EQ(std::u16string(buffer), u"Access is denied.\r\n");
-    EXPECT_EQ(FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, ERROR_ACCESS_DENIED, 0, buffer, 19, nullptr), 0u);
+    EXPECT_EQ(
+        FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, ERROR_ACCESS_DENIED, 0, buffer, 19, nullptr), 0u);
     EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
 }
 
@@ -63,8 +66,9 @@ TEST(FormatMessage, FillsInsertsFromTheArgumentArray) {
     const DWORD length = FormatMessageW(kAllocateFromSystem, nullptr, ERROR_MR_MID_NOT_FOUND, 0,
                                         reinterpret_cast<LPWSTR>(&text), 0, arguments);
     ASSERT_NE(text, nullptr);
-    EXPECT_EQ(std::u16string(text, length),
-              u"The system cannot find message text for message number 0x6BA in the message file for System.\r\n");
+    EXPECT_EQ(
+        std::u16string(text, length),
+        u"The system cannot find message text for message number 0x6BA in the message file for System.\r\n");
     LocalFree(text);
 }
 
@@ -76,8 +80,9 @@ TEST(FormatMessage, InsertsWithoutArgumentsFailUnlessIgnored) {
     EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(text, nullptr);
 
-    const DWORD length = FormatMessageW(kAllocateFromSystem | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                        ERROR_MR_MID_NOT_FOUND, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+    const DWORD length =
+        FormatMessageW(kAllocateFromSystem | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_MR_MID_NOT_FOUND,
+                       0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
     ASSERT_NE(text, nullptr);
     EXPECT_EQ(std::u16string(text, length),
               u"The system cannot find message text for message number 0x%1 in the message file for %2.\r\n");
@@ -95,10 +100,10 @@ TEST(FormatMessage, RefusesFlagsItDoesNotServe) {
 }
 
 TEST(FormatMessage, EveryTableTextIsASentenceOfPrintableAscii) {
-#define TARN_ERROR(name, number, text)                                                                     \
-    for (const char* c = text; *c != 0; ++c) {                                                             \
-        EXPECT_TRUE(*c >= 0x20 && *c < 0x7F) << #name;                                                     \
-    }                                                                                                      \
+#define TARN_ERROR(name, number, text)                                                                       \
+    for (const char* c = text; *c != 0; ++c) {                                                               \
+        EXPECT_TRUE(*c >= 0x20 && *c < 0x7F) << #name;                                                       \
+    }                                                                                                        \
     EXPECT_NE(std::string(text).size(), 0u) << #name;
 #include "platform/ErrorTable.inc"
 #undef TARN_ERROR

@@ -1,5 +1,5 @@
-#include "platform/LastError.h"
 #include "platform/WideFormat.h"
+#include "platform/LastError.h"
 #include "platform/WinError.h"
 
 #include <gtest/gtest.h>
@@ -25,7 +25,8 @@ TEST(WideFormat, FormatsTheProgramsTexts) {
         {FormatString(u"%s error: %d", u"VtarnService", error), u"VtarnService error: 1060"},
         {FormatString(u"%d.%d", 4, 0), u"4.0"},
         {FormatString(u"%c:", u'E'), u"E:"},
-        {FormatString(u"\\\\%s\\%s\\%s.exe", computer, u"VTARN$", u"VtarnSvc"), u"\\\\NODE1\\VTARN$\\VtarnSvc.exe"},
+        {FormatString(u"\\\\%s\\%s\\%s.exe", computer, u"VTARN$", u"VtarnSvc"),
+         u"\\\\NODE1\\VTARN$\\VtarnSvc.exe"},
         {FormatString(u"%02x|%02X|%4d|%-4d|%04d", 10, 171, 7, 7, -42), u"0a|AB|   7|7   |-042"},
         {FormatString(u"%u %lu %x", DWORD{0xFFFFFFFF}, 3u, 0x800706BAu), u"4294967295 3 800706ba"},
         {FormatString(u"%d", DWORD{0xFFFFFFFF}), u"-1"}, // a 32-bit argument prints as 32 bits

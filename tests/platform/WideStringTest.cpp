@@ -44,9 +44,14 @@ TEST(WideString, LengthAndCaseInsensitiveCompare) {
         int sign;
     };
     const Case cases[] = {
-        {u"INSTALL", u"install", 0},   {u"Remove", u"rEMOVE", 0}, {u"debug", u"debugx", -1},
-        {u"b", u"A", 1},               {u"", u"", 0},             {u"\u00C4", u"\u00E4", -1}, // only ASCII folds
-        {nullptr, u"a", -1},           {nullptr, nullptr, 0},
+        {u"INSTALL", u"install", 0},
+        {u"Remove", u"rEMOVE", 0},
+        {u"debug", u"debugx", -1},
+        {u"b", u"A", 1},
+        {u"", u"", 0},
+        {u"\u00C4", u"\u00E4", -1}, // only ASCII folds
+        {nullptr, u"a", -1},
+        {nullptr, nullptr, 0},
     };
     for (const Case& c : cases) {
         const int result = lstrcmpiW(c.first, c.second);
