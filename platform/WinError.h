@@ -7,4 +7,5 @@
 #undef TARN_ERROR
 
 constexpr DWORD NO_ERROR = ERROR_SUCCESS;
+constexpr DWORD RPC_S_OK = ERROR_SUCCESS;
 constexpr DWORD NERR_Success = 0;
