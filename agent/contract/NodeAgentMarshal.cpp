@@ -4,7 +4,6 @@
 #include "platform/rpc/Ndr.h"
 
 #include <algorithm>
-#include <new>
 #include <string>
 
 namespace nodeagent {
@@ -354,24 +353,16 @@ RPC_STATUS DecodeReply(const Operation& operation, rpc::ByteView reply, std::spa
 RPC_STATUS ServeCall(const Operation& operation, rpc::ByteView request, rpc::Bytes& reply,
                      const RoutineCall& routine) {
     reply.clear();
-    try {
-        ServerFrame frame(operation);
-        if (RPC_STATUS status = frame.DecodeRequest(request); status != RPC_S_OK) {
-            return status;
-        }
-        RPC_STATUS result = routine(frame.Arguments());
-        frame.TerminateOutTexts();
-        NdrWriter writer(reply);
-        WriteValues(writer, operation, frame.Arguments(), IsOutput);
-        writer.WriteLong(result);
-        return RPC_S_OK;
-    } catch (const std::bad_alloc&) {
-        reply.clear();
-        return ERROR_OUTOFMEMORY;
-    } catch (...) {
-        reply.clear();
-        return RPC_S_CALL_FAILED;
+    ServerFrame frame(operation); // frees every buffer however this call ends
+    if (RPC_STATUS status = frame.DecodeRequest(request); status != RPC_S_OK) {
+        return status;
     }
+    RPC_STATUS result = routine(frame.Arguments());
+    frame.TerminateOutTexts();
+    NdrWriter writer(reply);
+    WriteValues(writer, operation, frame.Arguments(), IsOutput);
+    writer.WriteLong(result);
+    return RPC_S_OK;
 }
 
 RPC_STATUS CallOperation(const Operation& operation, std::uint32_t opnum, const rpc::Dispatcher& transport,

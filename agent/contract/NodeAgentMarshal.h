@@ -41,9 +41,9 @@ using RoutineCall = std::function<RPC_STATUS(std::span<Argument> arguments)>;
 // its size parameter, or an in text holds no NUL), gives every out array a zero-filled buffer
 // of exactly its size, runs `routine`, and writes the reply body. An out text the routine
 // left without a NUL gets one in its last character, so that the reply always carries
-// terminated texts. Every buffer is freed on every path. A routine that throws yields
-// ERROR_OUTOFMEMORY (allocation failure) or RPC_S_CALL_FAILED, with an empty reply: the
-// runtime sends a fault with that status.
+// terminated texts. Every buffer is freed on every path. What the routine or an allocation
+// throws (std::bad_alloc, RpcRaiseException, anything else) passes on to the runtime, after
+// the buffers are freed, and the runtime answers the call with a fault.
 RPC_STATUS ServeCall(const Operation& operation, rpc::ByteView request, rpc::Bytes& reply,
                      const RoutineCall& routine);
 

@@ -11,7 +11,8 @@ namespace nodeagent {
 // progress (what RpcImpersonateClient takes). Every out buffer arrives zero-filled with exactly
 // the size its size parameter gives; the whole buffer travels back. A routine writes at most
 // that many characters into it; an out text left without a NUL is sent with its last
-// character replaced by one. A routine that throws ends the call with a fault.
+// character replaced by one. A routine that throws (RpcRaiseException included) ends the call
+// with a fault; every buffer is freed all the same.
 class ServerRoutines {
 public:
     virtual ~ServerRoutines() = default;
@@ -47,8 +48,8 @@ public:
 RPC_SERVER_INTERFACE MakeServerInterface(ServerRoutines& routines);
 
 // Serves one request body on `routines`: what MakeServerInterface's dispatcher does. Returns 0
-// with `reply` filled, or the status of a fault (RPC_X_BAD_STUB_DATA, RPC_S_PROCNUM_OUT_OF_RANGE,
-// ERROR_OUTOFMEMORY, RPC_S_CALL_FAILED).
+// with `reply` filled, or the status of a fault (RPC_X_BAD_STUB_DATA, RPC_S_PROCNUM_OUT_OF_RANGE).
+// What a routine throws, or a failed allocation's std::bad_alloc, is thrown on to the runtime.
 RPC_STATUS DispatchProcedure(ServerRoutines& routines, std::uint32_t opnum, rpc::ByteView request,
                              rpc::Bytes& reply);
 
