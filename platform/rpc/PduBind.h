@@ -62,6 +62,7 @@ enum class RejectReason : std::uint16_t {
     DefaultContextNotSupported = 5,
     UserDataNotReadable = 6,
     NoPsapAvailable = 7,
+    AuthenticationTypeNotRecognized = 8,
 };
 
 struct ProtocolVersion {

@@ -230,6 +230,10 @@ struct FragmentCase {
     bool request;
 };
 
+void PrintTo(const FragmentCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class PduFragmentation : public testing::TestWithParam<FragmentCase> {};
 
 TEST_P(PduFragmentation, ALargeBodyTravelsInFragmentsThatFitAndComesBackEqual) {

@@ -1,0 +1,62 @@
+#include "platform/rpc/EndpointResolver.h"
+
+#include "platform/Utf16.h"
+#include "platform/WinError.h"
+
+#include <cstdlib>
+#include <mutex>
+
+namespace rpc {
+namespace {
+
+constexpr const char* kOwnEndpointMapperVariable = "VTARN_NTNODE";
+
+RPC_STATUS DefaultResolver(std::u16string_view computer, EndpointMapperAddress& address) {
+    address = {std::u16string(computer), kDefaultEndpointMapperPort};
+    if (!computer.empty()) {
+        return RPC_S_OK;
+    }
+    address.host = u"127.0.0.1";
+    const char* own = std::getenv(kOwnEndpointMapperVariable);
+    if (own == nullptr || *own == 0) {
+        return RPC_S_OK;
+    }
+    std::u16string hostPort = platform::Utf8ToUtf16(own).value_or(u"");
+    std::size_t colon = hostPort.rfind(u':');
+    if (colon == std::u16string::npos || colon == 0 || colon + 1 == hostPort.size()) {
+        return RPC_S_INVALID_NET_ADDR;
+    }
+    address.host = hostPort.substr(0, colon);
+    address.port = hostPort.substr(colon + 1);
+    return RPC_S_OK;
+}
+
+struct ResolverSlot {
+    std::mutex mutex;
+    EndpointMapperResolver resolver = DefaultResolver;
+};
+
+ResolverSlot& Slot() {
+    static ResolverSlot* slot = new ResolverSlot;
+    return *slot;
+}
+
+} // namespace
+
+void SetEndpointMapperResolver(EndpointMapperResolver resolver) {
+    ResolverSlot& slot = Slot();
+    std::lock_guard lock(slot.mutex);
+    slot.resolver = resolver ? std::move(resolver) : EndpointMapperResolver(DefaultResolver);
+}
+
+RPC_STATUS ResolveEndpointMapper(std::u16string_view computer, EndpointMapperAddress& address) {
+    EndpointMapperResolver resolver;
+    {
+        ResolverSlot& slot = Slot();
+        std::lock_guard lock(slot.mutex);
+        resolver = slot.resolver;
+    }
+    return resolver(computer, address);
+}
+
+} // namespace rpc
