@@ -1,7 +1,15 @@
 #include "agent/endpoint/NodeKey.h"
 
+#include <atomic>
 #include <cstdint>
 #include <limits>
+
+namespace agent {
+namespace {
+
+std::atomic<LONG> gNodeKey{kNodeKeyUnset};
+
+} // namespace
 
 LONG ParseNodeKey(DWORD argc, const WCHAR* const* argv) {
     if (argc < 2 || argv[1] == nullptr) {
@@ -30,3 +38,13 @@ LONG ParseNodeKey(DWORD argc, const WCHAR* const* argv) {
     }
     return static_cast<LONG>(value);
 }
+
+LONG NodeKey() {
+    return gNodeKey.load();
+}
+
+void SetNodeKey(LONG key) {
+    gNodeKey.store(key);
+}
+
+} // namespace agent

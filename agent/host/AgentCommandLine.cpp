@@ -2,6 +2,8 @@
 
 #include "platform/WideString.h"
 
+namespace agent {
+
 AgentCommand ClassifyAgentCommandLine(int argc, const WCHAR* const* argv) {
     if (argc < 2 || argv[1] == nullptr) {
         return AgentCommand::RunAsService;
@@ -22,3 +24,5 @@ AgentCommand ClassifyAgentCommandLine(int argc, const WCHAR* const* argv) {
     }
     return AgentCommand::RunAsService;
 }
+
+} // namespace agent

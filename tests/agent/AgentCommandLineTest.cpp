@@ -1,11 +1,13 @@
-#include "agent/endpoint/NodeKey.h"
 #include "agent/host/AgentCommandLine.h"
+#include "agent/endpoint/NodeKey.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
 namespace {
+
+using namespace agent;
 
 struct CommandCase {
     std::vector<const WCHAR*> argv;
