@@ -23,8 +23,12 @@ RPC_STATUS Send(Channel& channel, ByteView pdu) {
     return RPC_S_OK;
 }
 
-pdu::FragmentSink SinkOf(Channel& channel) {
-    return [&channel](ByteView fragment) { return Send(channel, fragment); };
+// Collects the fragments of one body so that they go out in a single write.
+pdu::FragmentSink Collect(Bytes& batch) {
+    return [&batch](ByteView fragment) {
+        batch.insert(batch.end(), fragment.begin(), fragment.end());
+        return RPC_STATUS{RPC_S_OK};
+    };
 }
 
 RPC_STATUS Broken(Channel& channel, RPC_STATUS status) {
@@ -64,13 +68,22 @@ void SendAnswer(Channel& channel, const pdu::RequestPdu& request, RPC_STATUS sta
     pdu::ResponsePdu response;
     response.callId = request.callId;
     response.contextId = request.contextId;
-    pdu::SendResponseFragments(response, reply, channel.maxXmitFrag, SinkOf(channel));
+    Bytes batch;
+    if (pdu::SendResponseFragments(response, reply, channel.maxXmitFrag, Collect(batch)) != RPC_S_OK) {
+        SendFault(channel, request.callId, request.contextId, RPC_S_INTERNAL_ERROR, false);
+        return;
+    }
+    Send(channel, batch);
 }
 
 RPC_STATUS CallOverChannel(Channel& channel, const pdu::RequestPdu& call, ByteView body, Bytes& reply,
                            const Dispatcher* callbacks, DWORD callbackCount) {
-    if (pdu::SendRequestFragments(call, body, channel.maxXmitFrag, SinkOf(channel)) != RPC_S_OK) {
-        return Broken(channel, RPC_S_CALL_FAILED);
+    Bytes batch;
+    if (pdu::SendRequestFragments(call, body, channel.maxXmitFrag, Collect(batch)) != RPC_S_OK) {
+        return RPC_S_INTERNAL_ERROR;
+    }
+    if (Send(channel, batch) != RPC_S_OK) {
+        return RPC_S_CALL_FAILED;
     }
     pdu::Reassembler response(kMaxCallBodySize);
     pdu::Reassembler callback(kMaxCallBodySize);

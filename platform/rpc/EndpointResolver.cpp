@@ -1,15 +1,13 @@
 #include "platform/rpc/EndpointResolver.h"
 
+#include "platform/LabEnvironment.h"
 #include "platform/Utf16.h"
 #include "platform/WinError.h"
 
-#include <cstdlib>
 #include <mutex>
 
 namespace rpc {
 namespace {
-
-constexpr const char* kOwnEndpointMapperVariable = "VTARN_NTNODE";
 
 RPC_STATUS DefaultResolver(std::u16string_view computer, EndpointMapperAddress& address) {
     address = {std::u16string(computer), kDefaultEndpointMapperPort};
@@ -17,11 +15,11 @@ RPC_STATUS DefaultResolver(std::u16string_view computer, EndpointMapperAddress& 
         return RPC_S_OK;
     }
     address.host = u"127.0.0.1";
-    const char* own = std::getenv(kOwnEndpointMapperVariable);
-    if (own == nullptr || *own == 0) {
+    std::optional<std::string> own = platform::lab::EnvironmentValue(platform::lab::kNodeAddressVariable);
+    if (!own) {
         return RPC_S_OK;
     }
-    std::u16string hostPort = platform::Utf8ToUtf16(own).value_or(u"");
+    std::u16string hostPort = platform::Utf8ToUtf16(*own).value_or(u"");
     std::size_t colon = hostPort.rfind(u':');
     if (colon == std::u16string::npos || colon == 0 || colon + 1 == hostPort.size()) {
         return RPC_S_INVALID_NET_ADDR;

@@ -1,6 +1,7 @@
 // "ncalrpc": endpoints are Unix-domain sockets in the computer's folder (VTARN_COMPUTER_DIR,
 // sub-folder "rpc"), or in a private runtime folder of the user when the process belongs to no
 // computer. Endpoint names are plain names (letters, digits, '.', '_', '-'), never paths.
+#include "platform/LabEnvironment.h"
 #include "platform/Utf16.h"
 #include "platform/WinError.h"
 #include "platform/rpc/SocketTransports.h"
@@ -20,7 +21,6 @@
 namespace rpc {
 namespace {
 
-constexpr const char* kComputerDirVariable = "VTARN_COMPUTER_DIR";
 constexpr std::size_t kMaxEndpointLength = 64;
 
 std::optional<std::string> EndpointName(std::u16string_view endpoint) {
@@ -43,12 +43,12 @@ std::optional<std::string> EndpointName(std::u16string_view endpoint) {
 // made or (in the shared temporary folder) is not a private folder of this user.
 std::optional<std::filesystem::path> EndpointFolder() {
     std::filesystem::path folder;
-    const char* computerDir = std::getenv(kComputerDirVariable);
-    const char* runtimeDir = std::getenv("XDG_RUNTIME_DIR");
-    if (computerDir != nullptr && *computerDir != 0) {
-        folder = std::filesystem::path(computerDir) / "rpc";
-    } else if (runtimeDir != nullptr && *runtimeDir != 0) {
-        folder = std::filesystem::path(runtimeDir) / "tarn-rpc";
+    std::optional<std::filesystem::path> computerFolder = platform::lab::ComputerFolder();
+    std::optional<std::string> runtimeDir = platform::lab::EnvironmentValue("XDG_RUNTIME_DIR");
+    if (computerFolder) {
+        folder = *computerFolder / "rpc";
+    } else if (runtimeDir) {
+        folder = std::filesystem::path(*runtimeDir) / "tarn-rpc";
     } else {
         folder = std::filesystem::temp_directory_path() / ("tarn-rpc-" + std::to_string(::getuid()));
     }
@@ -58,7 +58,7 @@ std::optional<std::filesystem::path> EndpointFolder() {
     if (::lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid()) {
         return std::nullopt;
     }
-    if (computerDir == nullptr || *computerDir == 0) {
+    if (!computerFolder) {
         ::chmod(folder.c_str(), 0700);
     }
     return folder;

@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 
@@ -14,6 +15,7 @@ namespace {
 
 // How long (program time) a peer may leave a write unread before the connection counts as broken.
 constexpr DWORD kWriteStallMs = 60000;
+constexpr std::size_t kInputBufferSize = 64 * 1024;
 
 class SocketConnection final : public Connection {
 public:
@@ -25,19 +27,16 @@ public:
     IoResult Read(std::span<std::uint8_t> buffer, int interruptFd, int timeoutMs) override {
         std::size_t done = 0;
         while (done < buffer.size()) {
-            int ready = WaitReady(m_fd, POLLIN, interruptFd, timeoutMs);
-            if (ready == 0) {
-                return IoResult::Interrupted;
+            if (m_begin == m_end) {
+                IoResult filled = Fill(interruptFd, timeoutMs);
+                if (filled != IoResult::Ok) {
+                    return filled;
+                }
             }
-            if (ready < 0) {
-                return IoResult::Closed;
-            }
-            ssize_t got = ::recv(m_fd, buffer.data() + done, buffer.size() - done, 0);
-            if (got > 0) {
-                done += static_cast<std::size_t>(got);
-            } else if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
-                return IoResult::Closed;
-            }
+            std::size_t count = std::min(buffer.size() - done, m_end - m_begin);
+            std::copy_n(m_input.get() + m_begin, count, buffer.begin() + static_cast<std::ptrdiff_t>(done));
+            m_begin += count;
+            done += count;
         }
         return IoResult::Ok;
     }
@@ -70,14 +69,44 @@ public:
         // Between calls nothing may arrive: a readable socket means the peer closed it (or
         // sent something unasked), and either way it cannot carry a new call.
         pollfd entry{m_fd, POLLIN, 0};
-        return ::poll(&entry, 1, 0) == 0;
+        return m_begin == m_end && ::poll(&entry, 1, 0) == 0;
     }
 
     const std::optional<ClientIdentity>& Client() const override { return m_client; }
 
 private:
+    // Reads what the socket holds into the empty input buffer, waiting when it holds nothing:
+    // a fragment usually arrives whole, so header and body come from one receive.
+    IoResult Fill(int interruptFd, int timeoutMs) {
+        m_begin = 0;
+        m_end = 0;
+        for (;;) {
+            ssize_t got = ::recv(m_fd, m_input.get(), kInputBufferSize, MSG_DONTWAIT);
+            if (got > 0) {
+                m_end = static_cast<std::size_t>(got);
+                return IoResult::Ok;
+            }
+            if (got == 0 || (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK)) {
+                return IoResult::Closed;
+            }
+            if (errno != EINTR) {
+                int ready = WaitReady(m_fd, POLLIN, interruptFd, timeoutMs);
+                if (ready == 0) {
+                    return IoResult::Interrupted;
+                }
+                if (ready < 0) {
+                    return IoResult::Closed;
+                }
+            }
+        }
+    }
+
     int m_fd;
     std::optional<ClientIdentity> m_client;
+    // Left uninitialised: the pages of an idle connection's buffer are never touched.
+    std::unique_ptr<std::uint8_t[]> m_input{new std::uint8_t[kInputBufferSize]};
+    std::size_t m_begin = 0; // unread input: m_input[m_begin, m_end)
+    std::size_t m_end = 0;
 };
 
 } // namespace

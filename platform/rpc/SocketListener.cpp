@@ -45,8 +45,7 @@ public:
             }
             int fd = ::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
             if (fd >= 0) {
-                int noDelay = 1; // calls are small request/reply exchanges; fails harmlessly on local sockets
-                ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
+                TuneStreamSocket(fd);
                 connection = MakeSocketConnection(fd, std::nullopt);
                 return RPC_S_OK;
             }
@@ -68,6 +67,15 @@ private:
 };
 
 } // namespace
+
+void TuneStreamSocket(int fd) {
+    auto set = [fd](int level, int name, int value) { ::setsockopt(fd, level, name, &value, sizeof value); };
+    set(IPPROTO_TCP, TCP_NODELAY, 1);
+    set(SOL_SOCKET, SO_KEEPALIVE, 1);
+    set(IPPROTO_TCP, TCP_KEEPIDLE, 60);
+    set(IPPROTO_TCP, TCP_KEEPINTVL, 10);
+    set(IPPROTO_TCP, TCP_KEEPCNT, 6);
+}
 
 RPC_STATUS ConnectSocket(int fd, const sockaddr* address, unsigned addressLength) {
     int result = ::connect(fd, address, addressLength);

@@ -21,6 +21,11 @@ int WaitReady(int fd, short events, int interruptFd, int timeoutMs);
 // connect time-out. RPC_S_OK, or RPC_S_SERVER_UNAVAILABLE (fd is then closed).
 RPC_STATUS ConnectSocket(int fd, const sockaddr* address, unsigned addressLength);
 
+// Settings of every TCP connection of the run time: no delay for small request/reply exchanges,
+// and keepalive probes so that a peer that vanished without closing (a host gone from the
+// network) is noticed within minutes instead of never. Harmless on other sockets.
+void TuneStreamSocket(int fd);
+
 // A listener over the listening socket `fd` (owned); `onClose` runs when it is destroyed.
 std::unique_ptr<Listener> MakeSocketListener(int fd, std::u16string networkAddress, std::u16string endpoint,
                                              std::function<void()> onClose = {});

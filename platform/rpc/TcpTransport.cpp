@@ -1,17 +1,16 @@
 // "ncacn_ip_tcp": endpoints are TCP port numbers. A server listens on 127.0.0.1 unless
 // VTARN_RPC_LISTEN_ADDRESS names another address (0.0.0.0 or :: for all interfaces).
+#include "platform/LabEnvironment.h"
 #include "platform/Utf16.h"
 #include "platform/WinError.h"
 #include "platform/rpc/SocketTransports.h"
 
 #include <netdb.h>
 #include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 
 namespace rpc {
 namespace {
@@ -46,20 +45,6 @@ struct AddressList {
     }
 };
 
-void SetOption(int fd, int level, int name, int value) {
-    ::setsockopt(fd, level, name, &value, sizeof value);
-}
-
-// Keeps calls from waiting for ever on a peer that vanished without closing (a host gone
-// from the network): keepalive probes find out within a few minutes.
-void TuneClientSocket(int fd) {
-    SetOption(fd, IPPROTO_TCP, TCP_NODELAY, 1);
-    SetOption(fd, SOL_SOCKET, SO_KEEPALIVE, 1);
-    SetOption(fd, IPPROTO_TCP, TCP_KEEPIDLE, 60);
-    SetOption(fd, IPPROTO_TCP, TCP_KEEPINTVL, 10);
-    SetOption(fd, IPPROTO_TCP, TCP_KEEPCNT, 6);
-}
-
 std::u16string ListenerNetworkAddress(const std::string& listenAddress) {
     if (listenAddress == "0.0.0.0" || listenAddress == "::") {
         char host[256] = {};
@@ -81,8 +66,8 @@ public:
             }
             port = *text;
         }
-        const char* configured = std::getenv(kListenAddressVariable);
-        std::string listenAddress = configured != nullptr && *configured != 0 ? configured : kDefaultAddress;
+        std::string listenAddress =
+            platform::lab::EnvironmentValue(kListenAddressVariable).value_or(kDefaultAddress);
         addrinfo hints{};
         hints.ai_family = AF_UNSPEC;
         hints.ai_socktype = SOCK_STREAM;
@@ -96,7 +81,8 @@ public:
         if (fd < 0) {
             return RPC_S_CANT_CREATE_ENDPOINT;
         }
-        SetOption(fd, SOL_SOCKET, SO_REUSEADDR, 1);
+        int reuse = 1; // a restarted server gets its well-known port back at once
+        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
         if (::bind(fd, address->ai_addr, address->ai_addrlen) != 0) {
             RPC_STATUS status = errno == EADDRINUSE ? RPC_S_DUPLICATE_ENDPOINT : RPC_S_CANT_CREATE_ENDPOINT;
             ::close(fd);
@@ -142,7 +128,7 @@ public:
                 continue;
             }
             if (ConnectSocket(fd, address->ai_addr, address->ai_addrlen) == RPC_S_OK) {
-                TuneClientSocket(fd);
+                TuneStreamSocket(fd);
                 connection = MakeSocketConnection(fd, std::nullopt);
                 return RPC_S_OK;
             }
