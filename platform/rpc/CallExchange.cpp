@@ -89,7 +89,7 @@ RPC_STATUS CallOverChannel(Channel& channel, const pdu::RequestPdu& call, ByteVi
     pdu::Reassembler callback(kMaxCallBodySize);
     Bytes fragment;
     for (;;) {
-        FragmentRead read = ReadFragment(channel.connection, channel.maxRecvFrag, -1, -1, fragment);
+        FragmentRead read = ReadFragment(channel.connection, channel.maxRecvFrag, -1, fragment);
         if (read != FragmentRead::Ok) {
             return Broken(channel,
                           read == FragmentRead::Malformed ? RPC_S_PROTOCOL_ERROR : RPC_S_CALL_FAILED);

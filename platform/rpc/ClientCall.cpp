@@ -1,7 +1,6 @@
 // NdrClientCall: a call on a client binding. The binding connects and binds on first use
 // (presentation context negotiation, alter_context for a further interface), resolves a missing
 // endpoint through the server computer's endpoint map, and reconnects after a broken connection.
-#include "platform/Clock.h"
 #include "platform/Utf16.h"
 #include "platform/WinError.h"
 #include "platform/rpc/BindingHandle.h"
@@ -12,15 +11,10 @@
 #include "platform/rpc/Uuid.h"
 
 #include <algorithm>
-#include <chrono>
 #include <new>
 
 namespace rpc {
 namespace {
-
-// How long (program time) a server may take to answer a bind: a server that accepted the
-// connection but no longer listens must not hold the caller for ever.
-constexpr DWORD kBindReplyTimeoutMs = 60000;
 
 // Bindings this thread is making a call on (a callback may call out again, but not on the
 // binding whose call it serves).
@@ -121,11 +115,8 @@ RPC_STATUS BindContext(BindingHandle& binding, const RPC_SYNTAX_IDENTIFIER& inte
         channel.broken = true;
         return RPC_S_CALL_FAILED_DNE;
     }
-    auto timeout =
-        std::chrono::duration_cast<std::chrono::milliseconds>(platform::ScaledDuration(kBindReplyTimeoutMs));
     Bytes reply;
-    FragmentRead read =
-        ReadFragment(channel.connection, kMaxFragmentSize, -1, static_cast<int>(timeout.count()) + 1, reply);
+    FragmentRead read = ReadFragment(channel.connection, kMaxFragmentSize, -1, reply);
     if (read != FragmentRead::Ok) {
         channel.broken = true;
         return read == FragmentRead::Malformed ? RPC_S_PROTOCOL_ERROR : RPC_S_CALL_FAILED_DNE;

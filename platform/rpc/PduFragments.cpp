@@ -7,6 +7,9 @@
 namespace rpc::pdu {
 namespace {
 
+// The most a call's first fragment makes the reassembler reserve up front.
+constexpr std::size_t kMaxReserve = 256 * 1024;
+
 // Cuts `body` into stub parts that fit `maxFragment` after a header of `headerSize` bytes
 // (rounded down to a multiple of 8) and sends each as a fragment of `call`.
 template <typename Pdu>
@@ -77,8 +80,9 @@ RPC_STATUS Reassembler::AddPart(std::uint32_t callId, std::uint8_t flags, std::u
         m_callId = callId;
         m_key = key;
         m_inProgress = true;
-        // alloc_hint is only a hint: reserve no more than the bound allows.
-        m_body.reserve(std::min<std::size_t>(allocHint, m_maxBody));
+        // alloc_hint is only a hint from the sender: it may save reallocations, but it
+        // reserves no more than a modest amount; the body grows past that as bytes arrive.
+        m_body.reserve(std::min({std::size_t{allocHint}, m_maxBody, kMaxReserve}));
     } else if (callId != m_callId || key != m_key) {
         Reset();
         return RPC_S_PROTOCOL_ERROR;

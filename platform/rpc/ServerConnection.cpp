@@ -32,7 +32,7 @@ public:
         Bytes fragment;
         while (!m_channel.broken) {
             FragmentRead read =
-                ReadFragment(m_connection, m_channel.maxRecvFrag, m_channel.interruptFd, -1, fragment);
+                ReadFragment(m_connection, m_channel.maxRecvFrag, m_channel.interruptFd, fragment);
             if (read == FragmentRead::Malformed) {
                 RefuseMalformed(fragment);
                 return;

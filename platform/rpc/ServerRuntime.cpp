@@ -52,7 +52,8 @@ RPC_STATUS ServerRuntime::UseProtseq(std::u16string_view protseq, std::u16string
         return status;
     }
     std::lock_guard lock(m_registrationMutex);
-    m_endpoints.push_back({std::u16string(protseq), std::move(listener)});
+    m_endpoints.push_back(
+        {std::u16string(protseq), listener->NetworkAddress(), listener->Endpoint(), std::move(listener)});
     if (m_listening) {
         StartAcceptor(*m_endpoints.back().listener);
     }
@@ -76,8 +77,8 @@ RPC_STATUS ServerRuntime::InquireBindings(RPC_BINDING_VECTOR** bindings) {
         const Endpoint& endpoint = m_endpoints[i];
         StringBindingParts parts;
         parts.protseq = endpoint.protseq;
-        parts.networkAddress = endpoint.listener->NetworkAddress();
-        parts.endpoint = endpoint.listener->Endpoint();
+        parts.networkAddress = endpoint.networkAddress;
+        parts.endpoint = endpoint.name;
         vector->BindingH[i] = NewBinding(std::move(parts), true);
     }
     *bindings = vector;
@@ -169,6 +170,10 @@ RPC_STATUS ServerRuntime::Listen(unsigned minimumThreads, unsigned maximumCalls,
         if (m_stopFd < 0) {
             return RPC_S_OUT_OF_RESOURCES;
         }
+        RPC_STATUS reopened = ReopenEndpoints();
+        if (reopened != RPC_S_OK) {
+            return reopened;
+        }
         DrainStopEvent(m_stopFd);
         {
             std::lock_guard pool(m_poolMutex);
@@ -182,7 +187,9 @@ RPC_STATUS ServerRuntime::Listen(unsigned minimumThreads, unsigned maximumCalls,
         m_maximumCalls = maximumCalls;
         m_listening = true;
         for (Endpoint& endpoint : m_endpoints) {
-            StartAcceptor(*endpoint.listener);
+            if (endpoint.listener) {
+                StartAcceptor(*endpoint.listener);
+            }
         }
     }
     return dontWait ? RPC_S_OK : WaitListen();
@@ -219,8 +226,36 @@ RPC_STATUS ServerRuntime::WaitListen() {
     std::unique_lock pool(m_poolMutex);
     m_poolChanged.wait(pool, [this] { return m_threads == 0 && m_acceptors == 0; });
     m_queue.clear();
+    pool.unlock();
+    {
+        // No acceptor uses the listeners any more.
+        std::lock_guard registration(m_registrationMutex);
+        for (Endpoint& endpoint : m_endpoints) {
+            endpoint.listener.reset();
+        }
+    }
     m_listening = false;
     return RPC_S_OK;
+}
+
+// Called with the registration lock held. Fails only when no endpoint can be opened.
+RPC_STATUS ServerRuntime::ReopenEndpoints() {
+    RPC_STATUS firstFailure = RPC_S_OK;
+    bool anyOpen = false;
+    for (Endpoint& endpoint : m_endpoints) {
+        if (!endpoint.listener) {
+            std::shared_ptr<Transport> transport;
+            RPC_STATUS status = FindTransport(endpoint.protseq, transport);
+            if (status == RPC_S_OK) {
+                status = transport->Listen(endpoint.name, endpoint.listener);
+            }
+            if (status != RPC_S_OK && firstFailure == RPC_S_OK) {
+                firstFailure = status;
+            }
+        }
+        anyOpen = anyOpen || endpoint.listener != nullptr;
+    }
+    return anyOpen ? RPC_S_OK : firstFailure;
 }
 
 void ServerRuntime::BeginStopping() {

@@ -5,6 +5,8 @@
 //
 // Stopping is a write to an event descriptor that every wait between calls watches, so that
 // RpcMgmtStopServerListening is safe from a signal handler; calls in progress run to their end.
+// While the server does not listen after a stop, its endpoints are closed (a caller learns at
+// once that the server is unavailable) and listening again reopens them under the same names.
 #include "platform/rpc/Rpc.h"
 #include "platform/rpc/Transport.h"
 
@@ -44,13 +46,16 @@ private:
 
     struct Endpoint {
         std::u16string protseq;
-        std::unique_ptr<Listener> listener;
+        std::u16string networkAddress;
+        std::u16string name;                // as the transport assigned it
+        std::unique_ptr<Listener> listener; // null while closed between listening periods
     };
     struct PendingConnection {
         std::unique_ptr<Connection> connection;
         std::string secondaryAddress;
     };
 
+    RPC_STATUS ReopenEndpoints();
     void StartAcceptor(Listener& listener);
     void AcceptLoop(Listener& listener);
     void Enqueue(PendingConnection pending);

@@ -234,6 +234,12 @@ TEST_F(RpcCall, StopFromASignalLetsCallsInFlightFinishBeforeTheWaitReturns) {
         EXPECT_EQ(status, RPC_S_OK);
     }
     EXPECT_EQ(RpcMgmtStopServerListening(nullptr), RPC_S_NOT_LISTENING);
+    // A server that does not listen is not there for its callers.
+    for (std::u16string_view protseq : {u"ncacn_ip_tcp", u"ncalrpc"}) {
+        ClientBinding late(ServerBinding(protseq));
+        rpc::Bytes reply;
+        EXPECT_EQ(late.Call(Ping, {}, reply), RPC_S_SERVER_UNAVAILABLE);
+    }
     // Listening again serves on the same endpoints.
     ASSERT_EQ(RpcServerListen(1, 10, TRUE), RPC_S_OK);
     ClientBinding binding(ServerBinding(u"ncacn_ip_tcp"));
