@@ -23,6 +23,11 @@ inline constexpr std::u16string_view kSystemAccount = u"SYSTEM";
 struct Challenge {
     std::uint64_t id = 0;
     Nonce nonce{};
+
+    static void Fields(auto& self, auto& visit) {
+        visit(self.id);
+        visit(self.nonce);
+    }
 };
 
 // What a caller presents. An empty account is a null session (no credentials at all).
@@ -30,6 +35,12 @@ struct Proof {
     std::u16string account;
     std::uint64_t challengeId = 0;
     Digest response{};
+
+    static void Fields(auto& self, auto& visit) {
+        visit(self.account);
+        visit(self.challengeId);
+        visit(self.response);
+    }
 };
 
 // SHA-256 over the password as UTF-16LE.

@@ -9,6 +9,14 @@ namespace ntsim::node {
 
 namespace logon = platform::logon;
 
+DWORD RequireSignedIn(const Caller& caller) {
+    return caller.kind == Caller::Kind::Anonymous ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
+}
+
+DWORD RequireAdministrator(const Caller& caller) {
+    return caller.administrator ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+}
+
 LogonAuthority::LogonAuthority(const lab::LabNetwork& network, std::string computer, logon::Digest machineKey)
     : m_network(network), m_computer(std::move(computer)), m_machineKey(machineKey), m_nextId(0) {
     // Start the ids at a random point so that a restarted ntnode does not accept answers to

@@ -21,6 +21,10 @@ struct Caller {
     bool administrator = false; // may administer this computer
 };
 
+// What the families demand of a caller: ERROR_SUCCESS, or ERROR_ACCESS_DENIED.
+DWORD RequireSignedIn(const Caller& caller);      // anyone but an anonymous caller
+DWORD RequireAdministrator(const Caller& caller); // an administrator of this computer
+
 class LogonAuthority {
 public:
     // `machineKey`: the key of the computer's SYSTEM account.

@@ -1,0 +1,17 @@
+#pragma once
+// ntlab's side of the node-control interface: is a computer's ntnode up, and its status
+// document.
+#include "ntsim/lab/LabNetwork.h"
+#include "platform/NodeControlProtocol.h"
+
+#include <toml++/toml.h>
+
+namespace ntsim::node {
+
+// RPC_S_OK when the ntnode at the computer's address answers as that computer.
+RPC_STATUS PingNode(const lab::ComputerDef& computer, platform::controlwire::PingReply& reply);
+
+// The status document (NodeServer::StatusDocument) of a running ntnode.
+RPC_STATUS FetchNodeStatus(const lab::ComputerDef& computer, toml::table& document);
+
+} // namespace ntsim::node
