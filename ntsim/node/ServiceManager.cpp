@@ -431,7 +431,7 @@ DWORD ServiceManager::LaunchProcess(Service& service, const std::vector<std::u16
         argv.push_back(platform::ToUtf8(word));
     }
     Environment environment = m_setup.environment;
-    environment[platform::scm::kServiceTokenVariable] = token;
+    environment[platform::scmwire::kServiceTokenVariable] = token;
 
     std::u16string key = KeyOf(service.config.name);
     std::uint64_t generation = run.generation;
@@ -650,7 +650,8 @@ DWORD ServiceManager::NextControl(std::string_view token, std::uint32_t doneSequ
     // The service stays while its process runs: a handle-less deleted service goes only once
     // stopped, and a stopped one is never waited on here.
     m_changed.wait_until(lock, platform::DeadlineAfter(std::min(waitMs, kControlPollLimit)), [&] {
-        return m_stopping || FindByToken(token) != service || service->run.generation != generation || pending();
+        return m_stopping || FindByToken(token) != service || service->run.generation != generation || pending() ||
+               service->status.dwCurrentState == SERVICE_STOPPED;
     });
     if (FindByToken(token) != service || service->run.generation != generation) {
         return ERROR_INVALID_HANDLE;
@@ -683,28 +684,6 @@ DWORD ServiceManager::ReportStatus(std::string_view token, const SERVICE_STATUS&
     }
     m_changed.notify_all();
     return ERROR_SUCCESS;
-}
-
-void ServiceManager::StartAutomaticServices() {
-    ReapEnded();
-    Lock lock(m_mutex);
-    std::vector<std::u16string> keys;
-    for (const auto& [key, service] : m_services) {
-        if (service.config.startType == SERVICE_AUTO_START && service.status.dwCurrentState == SERVICE_STOPPED &&
-            !service.config.binaryPath.empty()) {
-            keys.push_back(key);
-        }
-    }
-    for (const std::u16string& key : keys) {
-        auto it = m_services.find(key);
-        if (it != m_services.end() && it->second.status.dwCurrentState == SERVICE_STOPPED) {
-            DWORD status = StartLocked(lock, it->second, {}, 0);
-            if (status != ERROR_SUCCESS) {
-                std::fprintf(stderr, "ntnode: service %s did not start: error %u\n",
-                             platform::ToUtf8(it->second.config.name).c_str(), static_cast<unsigned>(status));
-            }
-        }
-    }
 }
 
 std::vector<ServiceSummary> ServiceManager::List() const {

@@ -86,8 +86,7 @@ public:
     // ERROR_INVALID_DATA for a state outside 1 to 7.
     DWORD ReportStatus(std::string_view token, const SERVICE_STATUS& status);
 
-    // The computer's own use (ntnode start-up, status listings): no caller check.
-    void StartAutomaticServices();
+    // The computer's own use (status listings): no caller check.
     std::vector<ServiceSummary> List() const;
     // Stops every process the manager started; they leave their services stopped.
     void StopAll();
