@@ -6,6 +6,7 @@
 #include "tests/agent/TestTransports.h"
 
 #include "agent/endpoint/NodeKey.h"
+#include "agent/host/AgentEntry.h"
 #include "agent/host/ServiceHost.h"
 #include "platform/LastError.h"
 #include "platform/WinError.h"
@@ -238,11 +239,21 @@ TEST_F(ServiceHostTest, ReportsEachStartStepThenStopsWhenAsked) {
     EXPECT_EQ(agent::NodeKey(), 1);
 }
 
-TEST_F(ServiceHostTest, StartedWithoutTheServiceManagerLogsTheDispatcherFailure) {
+// Started from a prompt without an option: the usage text, then the dispatcher, which fails
+// because no service control manager started this process.
+TEST_F(ServiceHostTest, StartedFromAPromptPrintsTheUsageAndLogsTheDispatcherFailure) {
     fake.dispatcherFailure = ERROR_FAILED_SERVICE_CONTROLLER_CONNECT;
+    const WCHAR* argv[] = {u"VtarnSvc", u"install"}; // an option needs its "-" or "/"
 
-    host.RunServiceDispatcher();
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(agent::RunAgent(host, 2, argv), 0);
+    const std::string output = testing::internal::GetCapturedStdout();
 
+    EXPECT_EQ(output, "VtarnSvc -install          to install the service\n"
+                      "VtarnSvc -remove           to remove the service\n"
+                      "VtarnSvc -debug <params>   to run as a console app for debugging\n"
+                      "\nStartServiceCtrlDispatcher being called.\n"
+                      "This may take several seconds.  Please wait.\n");
     EXPECT_TRUE(fake.reports.empty());
     EXPECT_EQ(fake.events, (std::vector<RecordedEvent>{ErrorEvent(u"VtarnService error: 1063",
                                                                   u"StartServiceCtrlDispatcher failed.")}));
