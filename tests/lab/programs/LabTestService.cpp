@@ -5,13 +5,19 @@
 //   none or "run"   on stop: stop pending (check point 7, wait hint 1234), then stopped, exit 0
 //   "stopcode:N"    as "run", but it stops with Win32 exit code N
 //   "exit:N"        ends the process with exit status N at once, without reporting stopped
+//   "pipe:NAME"     serves pipe \\.\pipe\NAME (made before it reports running), one client at a
+//                   time: answers each message with "<opener's account or anonymous>|<message>";
+//                   on stop it closes the pipe
 // Run by hand (not by a manager) it prints the dispatcher's error number and exits with 2.
 #include "platform/Clock.h"
 #include "platform/LabEnvironment.h"
 #include "platform/LastError.h"
+#include "platform/Pipe.h"
 #include "platform/Service.h"
 #include "platform/Utf16.h"
+#include "platform/WinError.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -27,6 +33,7 @@ SERVICE_STATUS_HANDLE g_status = nullptr;
 std::mutex g_mutex;
 std::condition_variable g_stopRequested;
 bool g_stop = false;
+std::atomic<HANDLE> g_pipe{INVALID_HANDLE_VALUE};
 
 void Report(DWORD state, DWORD exitCode, DWORD checkPoint, DWORD waitHint) {
     SERVICE_STATUS status{};
@@ -45,6 +52,35 @@ void Handler(DWORD control) {
         std::lock_guard lock(g_mutex);
         g_stop = true;
         g_stopRequested.notify_all();
+        HANDLE pipe = g_pipe.exchange(INVALID_HANDLE_VALUE);
+        if (pipe != INVALID_HANDLE_VALUE) {
+            CloseHandle(pipe); // ends the wait for a client and the reads
+        }
+    }
+}
+
+// One client after the other until the pipe is closed.
+void ServePipe(HANDLE pipe) {
+    for (;;) {
+        if (!ConnectNamedPipe(pipe, nullptr) && GetLastError() != ERROR_PIPE_CONNECTED) {
+            return;
+        }
+        std::optional<std::u16string> account;
+        platform::PipeClientAccount(pipe, account);
+        std::string prefix = account ? platform::ToUtf8(*account) : "anonymous";
+        char buffer[4096];
+        DWORD read = 0;
+        while (ReadFile(pipe, buffer, sizeof buffer, &read, nullptr)) {
+            std::string reply = prefix + "|" + std::string(buffer, read);
+            DWORD written = 0;
+            if (!WriteFile(pipe, reply.data(), static_cast<DWORD>(reply.size()), &written, nullptr)) {
+                break;
+            }
+        }
+        FlushFileBuffers(pipe);
+        if (!DisconnectNamedPipe(pipe)) {
+            return;
+        }
     }
 }
 
@@ -69,6 +105,20 @@ void ServiceMain(DWORD argc, LPWSTR* argv) {
         }
     }
     std::string mode = arguments.size() > 1 ? arguments[1] : "run";
+    if (mode.rfind("pipe:", 0) == 0) {
+        std::u16string name = u"\\\\.\\pipe\\" + platform::ToUtf16(mode.substr(5));
+        HANDLE pipe = CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE, 1,
+                                       1024, 1024, 5000, nullptr);
+        if (pipe == INVALID_HANDLE_VALUE) {
+            Report(SERVICE_STOPPED, GetLastError(), 0, 0);
+            return;
+        }
+        g_pipe = pipe;
+        Report(SERVICE_RUNNING, 0, 0, 0);
+        ServePipe(pipe);
+        Report(SERVICE_STOPPED, 0, 0, 0);
+        return;
+    }
     Report(SERVICE_RUNNING, 0, 0, 0);
     if (mode.rfind("exit:", 0) == 0) {
         std::_Exit(std::atoi(mode.c_str() + 5));
