@@ -17,10 +17,12 @@ inline constexpr DWORD kProcedureCount = 2;
 
 struct PingReply {
     std::u16string computer;
+    std::u16string lab; // the lab folder, so that a computer of another lab on the port is told apart
     std::uint32_t processId = 0;
 
     static void Fields(auto& self, auto& visit) {
         visit(self.computer);
+        visit(self.lab);
         visit(self.processId);
     }
 };

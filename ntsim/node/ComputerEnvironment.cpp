@@ -23,10 +23,12 @@ Environment InheritedEnvironment() {
 }
 
 std::filesystem::path SystemFolder(const lab::LabLayout& layout, const lab::MachineProfile& profile) {
-    platform::DriveMap drives(layout.ComputerState(profile.computer));
+    // Worked out from the profile, so that it is known before the computer's first start.
     platform::NtPathParts parts;
+    platform::ParseNtPath(platform::ToUtf16(profile.os.systemRoot + "\\system32"), parts);
     std::filesystem::path folder;
-    drives.ResolveLocal(platform::ToUtf16(profile.os.systemRoot + "\\system32"), parts, folder);
+    platform::AppendIgnoringCase(layout.DrivesFolder(profile.computer) / std::string(1, static_cast<char>(parts.drive)),
+                                 parts.components, folder);
     return folder;
 }
 

@@ -28,17 +28,23 @@ RPC_STATUS CallNode(const lab::ComputerDef& computer, controlwire::Procedure pro
 
 } // namespace
 
-RPC_STATUS PingNode(const lab::ComputerDef& computer, controlwire::PingReply& reply) {
+RPC_STATUS PingNode(const lab::LabLayout& lab, const lab::ComputerDef& computer, controlwire::PingReply& reply) {
     RPC_STATUS status = CallNode(computer, controlwire::kPing, reply);
-    if (status == RPC_S_OK && !platform::EqualsIgnoreCase(reply.computer, platform::ToUtf16(computer.name))) {
+    if (status == RPC_S_OK && (!platform::EqualsIgnoreCase(reply.computer, platform::ToUtf16(computer.name)) ||
+                               reply.lab != platform::ToUtf16(lab.Folder().string()))) {
         return RPC_S_SERVER_UNAVAILABLE; // another lab's computer on that port
     }
     return status;
 }
 
-RPC_STATUS FetchNodeStatus(const lab::ComputerDef& computer, toml::table& document) {
+RPC_STATUS FetchNodeStatus(const lab::LabLayout& lab, const lab::ComputerDef& computer, toml::table& document) {
+    controlwire::PingReply ping;
+    RPC_STATUS status = PingNode(lab, computer, ping);
+    if (status != RPC_S_OK) {
+        return status;
+    }
     controlwire::StatusDocumentReply reply;
-    RPC_STATUS status = CallNode(computer, controlwire::kStatus, reply);
+    status = CallNode(computer, controlwire::kStatus, reply);
     if (status != RPC_S_OK) {
         return status;
     }

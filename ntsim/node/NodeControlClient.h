@@ -1,6 +1,7 @@
 #pragma once
 // ntlab's side of the node-control interface: is a computer's ntnode up, and its status
 // document.
+#include "ntsim/lab/LabLayout.h"
 #include "ntsim/lab/LabNetwork.h"
 #include "platform/NodeControlProtocol.h"
 
@@ -8,10 +9,11 @@
 
 namespace ntsim::node {
 
-// RPC_S_OK when the ntnode at the computer's address answers as that computer.
-RPC_STATUS PingNode(const lab::ComputerDef& computer, platform::controlwire::PingReply& reply);
+// RPC_S_OK when the ntnode at the computer's address answers as that computer of `lab`.
+RPC_STATUS PingNode(const lab::LabLayout& lab, const lab::ComputerDef& computer,
+                    platform::controlwire::PingReply& reply);
 
-// The status document (NodeServer::StatusDocument) of a running ntnode.
-RPC_STATUS FetchNodeStatus(const lab::ComputerDef& computer, toml::table& document);
+// The status document (NodeServer::StatusDocument) of a running ntnode of `lab`.
+RPC_STATUS FetchNodeStatus(const lab::LabLayout& lab, const lab::ComputerDef& computer, toml::table& document);
 
 } // namespace ntsim::node

@@ -18,7 +18,9 @@ void AddNodeControlFamily(NodeServer& server) {
                             case controlwire::kPing:
                                 return wire::ServeCall<wire::NoFields, controlwire::PingReply>(
                                     request, reply, [&](const wire::NoFields&) {
-                                        return controlwire::PingReply{platform::ToUtf16(server.Computer().Name()),
+                                        Node& node = server.Computer();
+                                        return controlwire::PingReply{platform::ToUtf16(node.Name()),
+                                                                      platform::ToUtf16(node.Layout().Folder().string()),
                                                                       static_cast<std::uint32_t>(::getpid())};
                                     });
                             case controlwire::kStatus:

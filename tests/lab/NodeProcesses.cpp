@@ -44,7 +44,7 @@ void NodeProcesses::Start(const std::string& computer) {
     platform::controlwire::PingReply reply;
     auto deadline = platform::DeadlineAfter(15000);
     while (std::chrono::steady_clock::now() < deadline) {
-        if (ntsim::node::PingNode(*def, reply) == 0) {
+        if (ntsim::node::PingNode(ntsim::lab::LabLayout(m_lab.Folder()), *def, reply) == 0) {
             return;
         }
         int status = 0;

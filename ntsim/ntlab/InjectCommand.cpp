@@ -1,0 +1,51 @@
+// ntlab inject NODE OPERATION ERROR: the next OPERATION that reaches NODE fails with ERROR
+// (one time; give the command again for more).
+#include "ntsim/lab/LabFileError.h"
+#include "ntsim/lab/LabLayout.h"
+#include "ntsim/lab/LabNetwork.h"
+#include "ntsim/node/FaultInjector.h"
+#include "ntsim/ntlab/LabCommand.h"
+
+#include <charconv>
+#include <cstdio>
+
+namespace ntsim::ntlab {
+
+int InjectCommand(LabInvocation& invocation) {
+    const std::vector<std::string>& arguments = invocation.arguments;
+    DWORD error = 0;
+    if (arguments.size() == 3) {
+        const std::string& text = arguments[2];
+        auto [end, code] = std::from_chars(text.data(), text.data() + text.size(), error);
+        if (code != std::errc() || end != text.data() + text.size()) {
+            error = 0; // not a number: the usage below
+        }
+    }
+    if (arguments.size() != 3 || error == 0) {
+        std::fprintf(stderr, "usage: ntlab inject NODE OPERATION ERROR   (ERROR: a non-zero Win32 error number)\n");
+        return kBadInput;
+    }
+    lab::LabLayout layout(invocation.LabFolder());
+    std::string computer;
+    try {
+        lab::LabNetwork network = lab::LoadLabNetwork(layout.NetworkFile());
+        const lab::ComputerDef* found = network.FindComputer(arguments[0]);
+        if (found == nullptr) {
+            std::fprintf(stderr, "ntlab: the lab has no computer %s\n", arguments[0].c_str());
+            return kBadInput;
+        }
+        computer = found->name;
+    } catch (const lab::LabFileError& failure) {
+        std::fprintf(stderr, "ntlab: %s\n", failure.what());
+        return kBadInput;
+    }
+    std::string message;
+    if (!node::FaultInjector::Plan(layout.FaultsFolder(computer), arguments[1], error, message)) {
+        std::fprintf(stderr, "ntlab: %s\n", message.c_str());
+        return kBadInput;
+    }
+    std::printf("%s: the next %s fails with %u\n", computer.c_str(), arguments[1].c_str(), error);
+    return 0;
+}
+
+} // namespace ntsim::ntlab
