@@ -42,13 +42,12 @@ int EventsCommand(LabInvocation& invocation) {
         return kBadInput;
     }
     lab::LabLayout layout(invocation.LabFolder());
+    lab::LabNetwork network;
+    const lab::ComputerDef* computer = nullptr;
+    if (!FindLabComputer(layout, invocation.arguments[0], network, computer)) {
+        return kBadInput;
+    }
     try {
-        lab::LabNetwork network = lab::LoadLabNetwork(layout.NetworkFile());
-        const lab::ComputerDef* computer = network.FindComputer(invocation.arguments[0]);
-        if (computer == nullptr) {
-            std::fprintf(stderr, "ntlab: the lab has no computer %s\n", invocation.arguments[0].c_str());
-            return kBadInput;
-        }
         for (const node::EventRecord& event : node::EventLogStore::ReadAll(layout.EventLogFile(computer->name))) {
             std::printf("%u %s UTC %s %s %s category %u id %u", event.recordNumber, TimeText(event.timeWritten).c_str(),
                         event.log.c_str(), TypeWord(event.type), platform::ToUtf8(event.source).c_str(),

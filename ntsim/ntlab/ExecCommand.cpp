@@ -24,14 +24,13 @@ int ExecCommand(LabInvocation& invocation) {
         return kBadInput;
     }
     lab::LabLayout layout(invocation.LabFolder());
+    lab::LabNetwork network;
+    const lab::ComputerDef* computer = nullptr;
+    if (!FindLabComputer(layout, arguments[0], network, computer)) {
+        return kBadInput;
+    }
     node::Environment environment;
     try {
-        lab::LabNetwork network = lab::LoadLabNetwork(layout.NetworkFile());
-        const lab::ComputerDef* computer = network.FindComputer(arguments[0]);
-        if (computer == nullptr) {
-            std::fprintf(stderr, "ntlab: the lab has no computer %s\n", arguments[0].c_str());
-            return kBadInput;
-        }
         lab::MachineProfile profile = lab::LoadComputerProfile(layout, network, *computer);
         environment = node::ComputerEnvironment(layout, *computer, profile, node::InheritedEnvironment());
     } catch (const lab::LabFileError& error) {

@@ -1,6 +1,5 @@
 // ntlab inject NODE OPERATION ERROR: the next OPERATION that reaches NODE fails with ERROR
 // (one time; give the command again for more).
-#include "ntsim/lab/LabFileError.h"
 #include "ntsim/lab/LabLayout.h"
 #include "ntsim/lab/LabNetwork.h"
 #include "ntsim/node/FaultInjector.h"
@@ -26,25 +25,17 @@ int InjectCommand(LabInvocation& invocation) {
         return kBadInput;
     }
     lab::LabLayout layout(invocation.LabFolder());
-    std::string computer;
-    try {
-        lab::LabNetwork network = lab::LoadLabNetwork(layout.NetworkFile());
-        const lab::ComputerDef* found = network.FindComputer(arguments[0]);
-        if (found == nullptr) {
-            std::fprintf(stderr, "ntlab: the lab has no computer %s\n", arguments[0].c_str());
-            return kBadInput;
-        }
-        computer = found->name;
-    } catch (const lab::LabFileError& failure) {
-        std::fprintf(stderr, "ntlab: %s\n", failure.what());
+    lab::LabNetwork network;
+    const lab::ComputerDef* computer = nullptr;
+    if (!FindLabComputer(layout, arguments[0], network, computer)) {
         return kBadInput;
     }
     std::string message;
-    if (!node::FaultInjector::Plan(layout.FaultsFolder(computer), arguments[1], error, message)) {
+    if (!node::FaultInjector::Plan(layout.FaultsFolder(computer->name), arguments[1], error, message)) {
         std::fprintf(stderr, "ntlab: %s\n", message.c_str());
         return kBadInput;
     }
-    std::printf("%s: the next %s fails with %u\n", computer.c_str(), arguments[1].c_str(), error);
+    std::printf("%s: the next %s fails with %u\n", computer->name.c_str(), arguments[1].c_str(), error);
     return 0;
 }
 

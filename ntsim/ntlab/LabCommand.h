@@ -1,6 +1,9 @@
 #pragma once
 // ntlab's commands: one table (LabCommands.cpp) of names, usage lines and the functions that
 // run them. A family that brings a command of its own (`ntlab sc ...`) adds a row there.
+#include "ntsim/lab/LabLayout.h"
+#include "ntsim/lab/LabNetwork.h"
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -17,9 +20,15 @@ struct LabInvocation {
 
     // The lab folder: the one given, else VTARN_LAB, else labs/default of the source tree.
     std::filesystem::path LabFolder() const;
-    // For the commands whose first argument may name the lab ([LAB]).
-    void TakeLabArgument();
+    // For the commands whose only argument may name the lab ([LAB]): takes it; false (with
+    // `usage` written) when more is given.
+    bool TakeOnlyLabArgument(const char* usage);
 };
+
+// The lab's name directory and its computer `name`; false, with the reason written, when the
+// lab's files are bad or it has no such computer.
+bool FindLabComputer(const lab::LabLayout& layout, const std::string& name, lab::LabNetwork& network,
+                     const lab::ComputerDef*& computer);
 
 using CommandFunction = int (*)(LabInvocation& invocation);
 

@@ -1,6 +1,9 @@
 #include "ntsim/ntlab/LabCommand.h"
 
+#include "ntsim/lab/LabFileError.h"
 #include "platform/LabEnvironment.h"
+
+#include <cstdio>
 
 #include <system_error>
 
@@ -33,11 +36,31 @@ std::filesystem::path LabInvocation::LabFolder() const {
     return DefaultLab();
 }
 
-void LabInvocation::TakeLabArgument() {
+bool LabInvocation::TakeOnlyLabArgument(const char* usage) {
     if (!arguments.empty()) {
         lab = arguments.front();
         arguments.erase(arguments.begin());
     }
+    if (!arguments.empty()) {
+        std::fprintf(stderr, "usage: ntlab %s\n", usage);
+        return false;
+    }
+    return true;
+}
+
+bool FindLabComputer(const lab::LabLayout& layout, const std::string& name, lab::LabNetwork& network,
+                     const lab::ComputerDef*& computer) {
+    try {
+        network = lab::LoadLabNetwork(layout.NetworkFile());
+    } catch (const lab::LabFileError& error) {
+        std::fprintf(stderr, "ntlab: %s\n", error.what());
+        return false;
+    }
+    computer = network.FindComputer(name);
+    if (computer == nullptr) {
+        std::fprintf(stderr, "ntlab: the lab %s has no computer %s\n", layout.Folder().c_str(), name.c_str());
+    }
+    return computer != nullptr;
 }
 
 } // namespace ntsim::ntlab

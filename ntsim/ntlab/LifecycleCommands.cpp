@@ -38,9 +38,7 @@ std::string Address(const lab::ComputerDef& computer) { return computer.host + "
 } // namespace
 
 int StartCommand(LabInvocation& invocation) {
-    invocation.TakeLabArgument();
-    if (!invocation.arguments.empty()) {
-        std::fprintf(stderr, "usage: ntlab start [LAB]\n");
+    if (!invocation.TakeOnlyLabArgument("start [LAB]")) {
         return kBadInput;
     }
     lab::LabDefinition definition{lab::LabLayout(invocation.LabFolder()), {}, {}};
@@ -93,9 +91,7 @@ int StartCommand(LabInvocation& invocation) {
 }
 
 int StopCommand(LabInvocation& invocation) {
-    invocation.TakeLabArgument();
-    if (!invocation.arguments.empty()) {
-        std::fprintf(stderr, "usage: ntlab stop [LAB]\n");
+    if (!invocation.TakeOnlyLabArgument("stop [LAB]")) {
         return kBadInput;
     }
     lab::LabLayout layout(invocation.LabFolder());
@@ -116,9 +112,7 @@ int StopCommand(LabInvocation& invocation) {
 }
 
 int ResetCommand(LabInvocation& invocation) {
-    invocation.TakeLabArgument();
-    if (!invocation.arguments.empty()) {
-        std::fprintf(stderr, "usage: ntlab reset [LAB]\n");
+    if (!invocation.TakeOnlyLabArgument("reset [LAB]")) {
         return kBadInput;
     }
     lab::LabLayout layout(invocation.LabFolder());

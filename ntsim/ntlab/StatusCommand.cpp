@@ -72,9 +72,7 @@ void PrintComputer(const toml::table& computer) {
 } // namespace
 
 int StatusCommand(LabInvocation& invocation) {
-    invocation.TakeLabArgument();
-    if (!invocation.arguments.empty()) {
-        std::fprintf(stderr, "usage: ntlab status [LAB] [--json]\n");
+    if (!invocation.TakeOnlyLabArgument("status [LAB] [--json]")) {
         return kBadInput;
     }
     lab::LabLayout layout(invocation.LabFolder());
