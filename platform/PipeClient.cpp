@@ -40,29 +40,43 @@ DWORD Combine(DWORD sofar, DWORD next) {
 
 } // namespace
 
+DWORD ConnectToPipe(std::u16string_view computer, std::u16string_view name,
+                    std::shared_ptr<pipewire::Socket>& socket) {
+    std::string host;
+    std::vector<PipeOffer> offers;
+    DWORD status = CurrentPipeRouterLink()->Open(computer, name, host, offers);
+    if (status != ERROR_SUCCESS) {
+        return status;
+    }
+    DWORD outcome = ERROR_FILE_NOT_FOUND;
+    for (const PipeOffer& offer : offers) {
+        DWORD answer = Knock(host, offer, offer.ticket, socket);
+        if (answer == ERROR_SUCCESS) {
+            return ERROR_SUCCESS;
+        }
+        outcome = Combine(outcome, answer);
+    }
+    socket.reset();
+    return outcome;
+}
+
 DWORD OpenPipeClient(std::u16string_view pathText, DWORD, HANDLE& out) {
     out = INVALID_HANDLE_VALUE;
     PipePath path;
     if (!ParsePipePath(pathText, path)) {
         return ERROR_INVALID_NAME;
     }
-    std::string host;
-    std::vector<PipeOffer> offers;
-    DWORD status = CurrentPipeRouterLink()->Open(path.server, path.name, host, offers);
+    std::shared_ptr<pipewire::Socket> socket;
+    DWORD status = ConnectToPipe(path.server, path.name, socket);
     if (status != ERROR_SUCCESS) {
         return status;
     }
-    DWORD outcome = ERROR_FILE_NOT_FOUND;
-    for (const PipeOffer& offer : offers) {
-        std::shared_ptr<pipewire::Socket> socket;
-        DWORD answer = Knock(host, offer, offer.ticket, socket);
-        if (answer == ERROR_SUCCESS) {
-            out = InsertHandle(std::make_shared<PipeClientObject>(std::move(socket)));
-            return out != nullptr ? ERROR_SUCCESS : (out = INVALID_HANDLE_VALUE, ERROR_TOO_MANY_OPEN_FILES);
-        }
-        outcome = Combine(outcome, answer);
+    HANDLE handle = InsertHandle(std::make_shared<PipeClientObject>(std::move(socket)));
+    if (handle == nullptr) {
+        return ERROR_TOO_MANY_OPEN_FILES;
     }
-    return outcome;
+    out = handle;
+    return ERROR_SUCCESS;
 }
 
 } // namespace platform

@@ -17,6 +17,11 @@
 
 namespace platform {
 
+// Connects to pipe `name` of `computer` ("." for the own one) as this process's caller identity:
+// the connection to the first instance that lets it in. The errors OpenPipeClient reports.
+DWORD ConnectToPipe(std::u16string_view computer, std::u16string_view name,
+                    std::shared_ptr<pipewire::Socket>& socket);
+
 class PipeObject : public KernelObject {
 public:
     explicit PipeObject(bool messageRead) : m_messageRead(messageRead) {}

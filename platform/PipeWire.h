@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform::pipewire {
@@ -30,6 +31,8 @@ public:
     int Fd() const { return m_fd; }
     // Ends reads and writes in progress on other threads; the descriptor stays until the end.
     void Shutdown();
+    // Hands the descriptor over to the caller, who closes it.
+    int Release() { return std::exchange(m_fd, -1); }
 
 private:
     int m_fd;

@@ -1,5 +1,6 @@
-// The protocol sequence -> transport table. TCP and local transports are built in; others
-// (named pipes) are installed by whoever provides them.
+// The protocol sequence -> transport table. TCP and local transports are the run time's own;
+// named pipes are the lab's (platform/PipeTransport.h).
+#include "platform/PipeTransport.h"
 #include "platform/WinError.h"
 #include "platform/rpc/SocketTransports.h"
 #include "platform/rpc/Transport.h"
@@ -15,6 +16,7 @@ struct Registry {
     std::map<std::u16string, std::shared_ptr<Transport>, std::less<>> transports{
         {u"ncacn_ip_tcp", MakeTcpTransport()},
         {u"ncalrpc", MakeLocalTransport()},
+        {u"ncacn_np", platform::MakeNamedPipeTransport()},
     };
 };
 
