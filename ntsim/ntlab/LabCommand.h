@@ -52,5 +52,6 @@ int EventsCommand(LabInvocation& invocation);
 int ExecCommand(LabInvocation& invocation);
 int ResetCommand(LabInvocation& invocation);
 int InjectCommand(LabInvocation& invocation);
+int ScCommand(LabInvocation& invocation);
 
 } // namespace ntsim::ntlab

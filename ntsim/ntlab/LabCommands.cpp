@@ -10,6 +10,8 @@ const std::vector<LabCommand>& LabCommands() {
         {"events", "NODE", "the event log of a computer", EventsCommand},
         {"exec", "NODE -- COMMAND...", "run a command as a process of a computer", ExecCommand},
         {"reset", "[LAB]", "clear the state of a stopped lab", ResetCommand},
+        {"sc", "NODE query|start|stop NAME [ARGS...]", "a service of a computer, as the workstation's account",
+         ScCommand},
         {"inject", "NODE OPERATION ERROR", "make the next OPERATION (CopyFileW, ...) on NODE fail with ERROR",
          InjectCommand},
     };

@@ -230,6 +230,55 @@ TEST_F(ServiceControl, RegistrationOutlivesAnNtnodeRestartAndItsProcessDoesNot) 
     EXPECT_EQ(status.dwCurrentState, SERVICE_STOPPED);
 }
 
+// What a command prints on standard output and its exit status.
+std::pair<std::string, int> RunCommand(const std::string& command) {
+    FILE* output = ::popen((command + " 2>&1").c_str(), "r");
+    std::string text;
+    char chunk[256];
+    while (output != nullptr && std::fgets(chunk, sizeof chunk, output) != nullptr) {
+        text += chunk;
+    }
+    int status = output != nullptr ? ::pclose(output) : -1;
+    return {text, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+}
+
+TEST_F(ServiceControl, NtlabScQueriesStartsAndStopsWithTheManagersErrors) {
+    {
+        ScHandle manager{OpenManager()};
+        ScHandle service{Create(manager.value)};
+        ASSERT_NE(service.value, nullptr) << GetLastError();
+    }
+    std::string sc = labtest::Program("ntlab").string() + " --lab " + m_lab.Folder().string() + " sc NODE1 ";
+    auto [started, startStatus] = RunCommand(sc + "start TarnTestService run 'two words'");
+    EXPECT_EQ(startStatus, 0) << started;
+    EXPECT_NE(started.find("SERVICE_NAME: TarnTestService"), std::string::npos) << started;
+    std::vector<std::string> lines;
+    for (int attempt = 0; attempt < 400 && lines.empty(); ++attempt) {
+        lines = StartedLines();
+        Sleep(50);
+    }
+    EXPECT_EQ(lines.size() > 5 ? lines[5] : "", "main two words");
+
+    auto [queried, queryStatus] = RunCommand(sc + "query RPCSS");
+    EXPECT_EQ(queryStatus, 0);
+    EXPECT_NE(queried.find("STATE              : 4  RUNNING"), std::string::npos) << queried;
+    auto [stopped, stopStatus] = RunCommand(sc + "stop TarnTestService");
+    EXPECT_EQ(stopStatus, 0);
+    EXPECT_NE(stopped.find("STATE              : 3  STOP_PENDING"), std::string::npos) << stopped;
+
+    const std::pair<std::string, std::string> failures[] = {
+        {sc + "query NoSuchService", "[SC] OpenService FAILED 1060:"},
+        {sc + "stop TarnTestService", "[SC] ControlService FAILED"}, // 1061 while stopping, 1062 once stopped
+        {labtest::Program("ntlab").string() + " --lab " + m_lab.Folder().string() + " sc NODE2 query RPCSS",
+         "[SC] OpenSCManager FAILED 1722:"},
+    };
+    for (const auto& [command, expected] : failures) {
+        auto [text, status] = RunCommand(command);
+        EXPECT_EQ(status, 1) << command;
+        EXPECT_NE(text.find(expected), std::string::npos) << text;
+    }
+}
+
 TEST_F(ServiceControl, ProgramNotStartedByAManagerCannotConnectItsDispatcher) {
     std::string command = labtest::Program("lab_test_service").string() + " 2>&1";
     FILE* output = ::popen(command.c_str(), "r");
