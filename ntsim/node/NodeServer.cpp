@@ -54,7 +54,7 @@ void NodeServer::RunShutdownSteps() {
     for (auto step = m_shutdownSteps.rbegin(); step != m_shutdownSteps.rend(); ++step) {
         (*step)();
     }
-    m_node.Processes().StopAll(kProcessGrace);
+    m_node.Processes().StopAll(kProcessGrace, m_node.Layout().Folder());
 }
 
 RPC_STATUS NodeServer::Serve() {

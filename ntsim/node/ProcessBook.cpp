@@ -1,6 +1,7 @@
 #include "ntsim/node/ProcessBook.h"
 
 #include "platform/Clock.h"
+#include "platform/LabEnvironment.h"
 
 #include <csignal>
 #include <fstream>
@@ -107,22 +108,36 @@ std::optional<ProcessRecord> ReadProcessRecord(const std::filesystem::path& file
     return record;
 }
 
-bool StopProcess(const ProcessRecord& record, DWORD graceMilliseconds) {
-    if (!IsRunning(record)) {
-        return true;
-    }
-    ::kill(record.pid, SIGTERM);
-    auto deadline = platform::DeadlineAfter(graceMilliseconds);
-    while (IsRunning(record) && std::chrono::steady_clock::now() < deadline) {
-        Sleep(20);
-    }
-    if (IsRunning(record)) {
-        ::kill(record.pid, SIGKILL);
-        for (int attempt = 0; attempt < 100 && IsRunning(record); ++attempt) {
-            Sleep(10);
+bool BelongsToLab(pid_t pid, const std::filesystem::path& lab) {
+    std::ifstream environ("/proc/" + std::to_string(pid) + "/environ", std::ios::binary);
+    std::string wanted = std::string(platform::lab::kLabVariable) + "=" + lab.string();
+    std::string entry;
+    while (std::getline(environ, entry, '\0')) {
+        if (entry == wanted) {
+            return true;
         }
     }
-    return !IsRunning(record);
+    return false;
+}
+
+void StopProcessTree(const ProcessRecord& record, DWORD graceMilliseconds, const std::filesystem::path& lab) {
+    if (IsRunning(record)) {
+        bool leader = ProcessGroupOf(record.pid) == record.pid;
+        pid_t target = leader ? -record.pid : record.pid;
+        ::kill(target, SIGTERM);
+        auto deadline = platform::DeadlineAfter(graceMilliseconds);
+        while (IsRunning(record) && std::chrono::steady_clock::now() < deadline) {
+            Sleep(20);
+        }
+        if (IsRunning(record)) {
+            ::kill(target, SIGKILL);
+        }
+    }
+    for (pid_t member : ProcessGroupMembers(record.pid)) {
+        if (BelongsToLab(member, lab)) {
+            ::kill(member, SIGKILL);
+        }
+    }
 }
 
 ProcessBook::ProcessBook(std::filesystem::path folder) : m_folder(std::move(folder)) {}
@@ -156,9 +171,9 @@ std::vector<ProcessRecord> ProcessBook::Running() const {
     return running;
 }
 
-void ProcessBook::StopAll(DWORD graceMilliseconds) {
+void ProcessBook::StopAll(DWORD graceMilliseconds, const std::filesystem::path& lab) {
     for (const ProcessRecord& record : Running()) {
-        StopProcess(record, graceMilliseconds);
+        StopProcessTree(record, graceMilliseconds, lab);
         Forget(record.pid);
     }
 }

@@ -35,9 +35,14 @@ std::vector<pid_t> ProcessGroupMembers(pid_t group);
 bool WriteProcessRecord(const std::filesystem::path& file, const ProcessRecord& record);
 std::optional<ProcessRecord> ReadProcessRecord(const std::filesystem::path& file);
 
-// SIGTERM, then up to `graceMilliseconds` of program time for it to end, then SIGKILL.
-// Does nothing for a record whose process has ended. True when the process is gone.
-bool StopProcess(const ProcessRecord& record, DWORD graceMilliseconds);
+// True when `pid`'s environment names `lab` as its VTARN_LAB.
+bool BelongsToLab(pid_t pid, const std::filesystem::path& lab);
+
+// Stops a recorded process and what it started: SIGTERM to the process (to its whole process
+// group when it leads one), up to `graceMilliseconds` of program time for it to end, then
+// SIGKILL to what is left; members of its group that outlived it are found in /proc and
+// stopped when their environment names `lab`.
+void StopProcessTree(const ProcessRecord& record, DWORD graceMilliseconds, const std::filesystem::path& lab);
 
 class ProcessBook {
 public:
@@ -51,8 +56,8 @@ public:
     // The recorded processes that still run (records of ended ones are dropped).
     std::vector<ProcessRecord> Running() const;
 
-    // Stops every recorded process (StopProcess) and drops the records.
-    void StopAll(DWORD graceMilliseconds);
+    // Stops every recorded process of the lab `lab` (StopProcessTree) and drops the records.
+    void StopAll(DWORD graceMilliseconds, const std::filesystem::path& lab);
 
 private:
     std::filesystem::path m_folder;

@@ -4,7 +4,6 @@
 #include "platform/Clock.h"
 #include "platform/LabEnvironment.h"
 
-#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
@@ -24,41 +23,6 @@ constexpr DWORD kStartLimit = 30000;
 fs::path NodeProgram() {
     std::error_code error;
     return fs::read_symlink("/proc/self/exe", error).parent_path() / "ntnode";
-}
-
-// True when `pid`'s environment names `lab` as its VTARN_LAB.
-bool BelongsToLab(pid_t pid, const fs::path& lab) {
-    std::ifstream environ("/proc/" + std::to_string(pid) + "/environ", std::ios::binary);
-    std::string wanted = std::string(platform::lab::kLabVariable) + "=" + lab.string();
-    std::string entry;
-    while (std::getline(environ, entry, '\0')) {
-        if (entry == wanted) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// SIGTERM to the process (to its whole group when it leads one), up to the grace for it to
-// end, then SIGKILL to what is left of the group; members of the group that outlived their
-// leader are found in /proc and checked against the lab before they are stopped.
-void StopTree(const node::ProcessRecord& record, const fs::path& lab) {
-    if (node::IsRunning(record)) {
-        bool leader = node::ProcessGroupOf(record.pid) == record.pid;
-        ::kill(leader ? -record.pid : record.pid, SIGTERM);
-        auto deadline = platform::DeadlineAfter(kStopGrace);
-        while (node::IsRunning(record) && std::chrono::steady_clock::now() < deadline) {
-            Sleep(20);
-        }
-        if (node::IsRunning(record)) {
-            ::kill(leader ? -record.pid : record.pid, SIGKILL);
-        }
-    }
-    for (pid_t member : node::ProcessGroupMembers(record.pid)) {
-        if (BelongsToLab(member, lab)) {
-            ::kill(member, SIGKILL);
-        }
-    }
 }
 
 } // namespace
@@ -131,14 +95,14 @@ StopOutcome StopComputer(const lab::LabLayout& layout, const std::string& comput
     std::optional<node::ProcessRecord> nodeRecord = node::ReadProcessRecord(layout.NodePidFile(computer));
     bool wasRunning = nodeRecord && node::IsRunning(*nodeRecord);
     if (nodeRecord) {
-        StopTree(*nodeRecord, layout.Folder());
+        node::StopProcessTree(*nodeRecord, kStopGrace, layout.Folder());
     }
     // What the ntnode could not stop itself (it died, or a process ignored it).
     node::ProcessBook book(layout.ProcessesFolder(computer));
     bool leftovers = false;
     for (const node::ProcessRecord& record : book.Running()) {
         leftovers = true;
-        StopTree(record, layout.Folder());
+        node::StopProcessTree(record, kStopGrace, layout.Folder());
         book.Forget(record.pid);
     }
     std::error_code error;

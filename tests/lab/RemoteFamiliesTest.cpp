@@ -264,4 +264,56 @@ TEST_F(RemoteFamilies, EventsAreWrittenToTheComputersLog) {
     EXPECT_EQ(GetLastError(), RPC_S_SERVER_UNAVAILABLE);
 }
 
+TEST_F(RemoteFamilies, ComputersOwnProcessesActAsItsSystemAndAsNobodyElsewhere) {
+    m_nodes.Start("NODE2");
+    ScopedVariable computer(env::kComputerVariable, "NODE1");
+    ScopedVariable folder(env::kComputerDirVariable, (m_lab.Folder() / "state/NODE1").string());
+
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kServerParameters, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    std::vector<BYTE> pipes = ntsim::node::MultiStringData({u"tarn"});
+    EXPECT_EQ(RegSetValueExW(key, u"NullSessionPipes", 0, REG_MULTI_SZ, pipes.data(), static_cast<DWORD>(pipes.size())),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+
+    HKEY root = nullptr;
+    EXPECT_EQ(RegConnectRegistryW(u"NODE2", HKEY_LOCAL_MACHINE, &root), ERROR_ACCESS_DENIED); // a null session
+    WCHAR node2[] = u"NODE2";
+    WCHAR admin[] = u"ADMIN$";
+    LPBYTE buffer = nullptr;
+    EXPECT_EQ(NetShareGetInfo(node2, admin, 0, &buffer), ERROR_ACCESS_DENIED);
+
+    HANDLE source = RegisterEventSourceW(nullptr, u"VtarnService");
+    ASSERT_NE(source, nullptr) << GetLastError();
+    LPCWSTR strings[] = {u"started"};
+    EXPECT_TRUE(ReportEventW(source, EVENTLOG_INFORMATION_TYPE, 0, 7, nullptr, 1, 0, strings, nullptr));
+    DeregisterEventSource(source);
+    std::vector<ntsim::node::EventRecord> events =
+        ntsim::node::EventLogStore::ReadAll(m_lab.Folder() / "state/NODE1/eventlog.toml");
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].user, "SYSTEM");
+
+    WCHAR program[1024];
+    DWORD length = GetModuleFileNameW(nullptr, program, 1024);
+    std::u16string_view name(program, length);
+    EXPECT_TRUE(name.starts_with(u"Z:\\") && name.ends_with(u"\\test_lab")) << platform::ToUtf8(name);
+    WCHAR small[4];
+    EXPECT_EQ(GetModuleFileNameW(nullptr, small, 4), 4u);
+    EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+    EXPECT_TRUE(std::u16string_view(small) == u"Z:\\");
+
+    // A copy between this computer's own drives and the host drive, without the network.
+    std::ofstream(m_lab.Folder() / "local.txt") << "local";
+    std::u16string from = platform::DriveMap({}).ToNt(m_lab.Folder() / "local.txt");
+    EXPECT_EQ(SetErrorMode(SEM_FAILCRITICALERRORS), 0u);
+    ASSERT_TRUE(CopyFileW(from.c_str(), u"C:\\winnt\\Local.txt", TRUE)) << GetLastError();
+    EXPECT_EQ(SetErrorMode(0), SEM_FAILCRITICALERRORS);
+    EXPECT_TRUE(fs::exists(m_lab.Folder() / "state/NODE1/drives/C/WINNT/Local.txt"));
+    EXPECT_FALSE(CopyFileW(from.c_str(), u"D:\\Local.txt", FALSE));
+    EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND); // NODE1 has no drive D
+    EXPECT_TRUE(DeleteFileW(u"C:\\WINNT\\local.TXT"));
+    EXPECT_FALSE(DeleteFileW(u"C:\\WINNT\\local.TXT"));
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+}
+
 } // namespace
