@@ -42,7 +42,8 @@ DWORD PipeEnd::Write(const void* data, DWORD size, DWORD& written) {
         return ERROR_INVALID_PARAMETER;
     }
     std::lock_guard lock(m_writeMutex);
-    if (!pipewire::WriteMessage(m_socket->Fd(), {static_cast<const std::uint8_t*>(data), size})) {
+    // The ends never half-close: once the other end has closed, nothing written can be read.
+    if (PeerClosed() || !pipewire::WriteMessage(m_socket->Fd(), {static_cast<const std::uint8_t*>(data), size})) {
         return ERROR_NO_DATA;
     }
     written = size;

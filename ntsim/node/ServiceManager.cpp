@@ -220,6 +220,13 @@ DWORD ServiceManager::NewHandle(Handle handle, ScHandleId& out) {
     return ERROR_SUCCESS;
 }
 
+DWORD ServiceManager::ServiceHandleFor(const Handle& manager, std::u16string_view name, DWORD desiredAccess,
+                                       Handle& out) {
+    out.serviceKey = KeyOf(name);
+    out.administrator = manager.administrator;
+    return Grant(desiredAccess, false, manager.administrator, out.granted);
+}
+
 DWORD ServiceManager::FindHandle(ScHandleId id, bool manager, DWORD required, Handle*& out) {
     auto it = m_handles.find(id);
     if (it == m_handles.end() || it->second.manager != manager) {
@@ -293,9 +300,7 @@ DWORD ServiceManager::CreateService(ScHandleId manager, ServiceConfig config, DW
         }
     }
     Handle handle;
-    handle.serviceKey = KeyOf(config.name);
-    handle.administrator = managerHandle->administrator;
-    status = Grant(desiredAccess, false, managerHandle->administrator, handle.granted);
+    status = ServiceHandleFor(*managerHandle, config.name, desiredAccess, handle);
     if (status != ERROR_SUCCESS) {
         return status;
     }
@@ -328,9 +333,7 @@ DWORD ServiceManager::OpenService(ScHandleId manager, std::u16string_view name, 
         return ERROR_SERVICE_DOES_NOT_EXIST;
     }
     Handle handle;
-    handle.serviceKey = KeyOf(name);
-    handle.administrator = managerHandle->administrator;
-    status = Grant(desiredAccess, false, managerHandle->administrator, handle.granted);
+    status = ServiceHandleFor(*managerHandle, name, desiredAccess, handle);
     if (status != ERROR_SUCCESS) {
         return status;
     }

@@ -120,6 +120,8 @@ private:
 
     DWORD FindHandle(ScHandleId id, bool manager, DWORD required, Handle*& out);
     DWORD NewHandle(Handle handle, ScHandleId& out);
+    // A handle to service `name` with the rights `manager`'s caller may have of `desiredAccess`.
+    static DWORD ServiceHandleFor(const Handle& manager, std::u16string_view name, DWORD desiredAccess, Handle& out);
     Service* FindService(std::u16string_view name);
     Service* FindByToken(std::string_view token);
     DWORD StartLocked(Lock& lock, Service& service, const std::vector<std::u16string>& arguments, int depth);

@@ -2,10 +2,7 @@
 // interface as a process of NODE1 and calls it by the computer's name, as the workstation's
 // administrator (impersonation succeeds) and as a process of NODE2 (a null session: it gets in
 // only through NullSessionPipes, and cannot be impersonated).
-#include "NodeProcesses.h"
-#include "TempLab.h"
-#include "platform/LabEnvironment.h"
-#include "platform/Registry.h"
+#include "WorkstationLab.h"
 #include "platform/Utf16.h"
 #include "platform/WinError.h"
 #include "platform/rpc/Rpc.h"
@@ -15,13 +12,10 @@
 
 namespace {
 
-namespace env = platform::lab;
-using labtest::ScopedVariable;
 
 // 5b7e1f30-0c2d-4a8e-9f61-2d3c4b5a6978 version 1.0: procedure 0 answers whom it impersonated.
 constexpr RPC_SYNTAX_IDENTIFIER kWhoAmI = {
     {0x5b7e1f30, 0x0c2d, 0x4a8e, {0x9f, 0x61, 0x2d, 0x3c, 0x4b, 0x5a, 0x69, 0x78}}, {1, 0}};
-const WCHAR kServerParameters[] = u"SYSTEM\\CurrentControlSet\\Services\\LanmanServer\\Parameters";
 
 RPC_STATUS AnswerWhoAmI(std::uint32_t, rpc::ByteView, rpc::Bytes& reply) {
     RPC_STATUS status = RpcImpersonateClient(nullptr);
@@ -33,25 +27,8 @@ RPC_STATUS AnswerWhoAmI(std::uint32_t, rpc::ByteView, rpc::Bytes& reply) {
     return RPC_S_OK;
 }
 
-class PipeRpcTransport : public testing::Test {
+class PipeRpcTransport : public labtest::WorkstationLab {
 protected:
-    PipeRpcTransport()
-        : m_ports(labtest::FreePorts(3)),
-          m_labVariable(env::kLabVariable, (m_lab.WriteStandard(m_ports), m_lab.Folder().string())),
-          m_accountVariable(env::kAccountVariable, std::nullopt), m_nodes(m_lab) {
-        m_nodes.Start("NODE1");
-    }
-
-    // Acts as a process of `computer` (nullopt: of the workstation) for the scope's life.
-    struct As {
-        As(const labtest::TempLab& lab, std::optional<std::string> computer)
-            : name(env::kComputerVariable, computer),
-              folder(env::kComputerDirVariable,
-                     computer ? std::optional((lab.Folder() / "state" / *computer).string()) : std::nullopt) {}
-        ScopedVariable name;
-        ScopedVariable folder;
-    };
-
     std::string Call() {
         std::u16string text = u"ncacn_np:NODE1[\\pipe\\whoami]";
         RPC_BINDING_HANDLE binding = nullptr;
@@ -65,11 +42,6 @@ protected:
         return status == RPC_S_OK ? std::string(reply.begin(), reply.end()) : "status " + std::to_string(status);
     }
 
-    labtest::TempLab m_lab;
-    std::vector<std::uint16_t> m_ports;
-    ScopedVariable m_labVariable;
-    ScopedVariable m_accountVariable;
-    labtest::NodeProcesses m_nodes;
 };
 
 TEST_F(PipeRpcTransport, CallerWithCredentialsIsImpersonatedAndANullSessionIsNot) {
@@ -92,16 +64,8 @@ TEST_F(PipeRpcTransport, CallerWithCredentialsIsImpersonatedAndANullSessionIsNot
     }
     {
         As workstation(m_lab, std::nullopt);
-        HKEY root = nullptr;
-        ASSERT_EQ(RegConnectRegistryW(u"NODE1", HKEY_LOCAL_MACHINE, &root), ERROR_SUCCESS);
-        HKEY key = nullptr;
-        ASSERT_EQ(RegOpenKeyExW(root, kServerParameters, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
-        const WCHAR names[] = u"whoami\0";
-        ASSERT_EQ(RegSetValueExW(key, u"NullSessionPipes", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(names),
-                                 sizeof names),
-                  ERROR_SUCCESS);
-        RegCloseKey(key);
-        RegCloseKey(root);
+        constexpr WCHAR names[] = u"whoami\0";
+        SetNullSessionPipes(u"NODE1", {names, std::size(names)});
     }
     {
         As node2(m_lab, "NODE2");

@@ -1,15 +1,12 @@
 // Named pipes across the lab: a service of NODE1 (the test service program in pipe mode) serves
 // a pipe; this test process opens it by name as the workstation's administrator and as a
 // process of NODE2 (a null session), and the serving end learns who opened it.
-#include "NodeProcesses.h"
-#include "TempLab.h"
+#include "WorkstationLab.h"
 #include "platform/Clock.h"
 #include "platform/CreateFile.h"
-#include "platform/LabEnvironment.h"
 #include "platform/LastError.h"
 #include "platform/NtPath.h"
 #include "platform/Pipe.h"
-#include "platform/Registry.h"
 #include "platform/Service.h"
 #include "platform/WinError.h"
 
@@ -18,32 +15,18 @@
 namespace {
 
 namespace fs = std::filesystem;
-namespace env = platform::lab;
-using labtest::ScopedVariable;
 
-constexpr const char* kTimeScale = "0.1";
 constexpr const WCHAR* kPipePath = u"\\\\NODE1\\pipe\\tarntest";
-const WCHAR kServerParameters[] = u"SYSTEM\\CurrentControlSet\\Services\\LanmanServer\\Parameters";
 
-class Pipes : public testing::Test {
+class Pipes : public labtest::WorkstationLab {
 protected:
-    Pipes()
-        : m_ports(labtest::FreePorts(3)),
-          m_labVariable(env::kLabVariable, (m_lab.WriteStandard(m_ports), m_lab.Folder().string())),
-          m_computerVariable(env::kComputerVariable, std::nullopt),
-          m_accountVariable(env::kAccountVariable, std::nullopt), m_timeScale(env::kTimeScaleVariable, kTimeScale),
-          m_nodes(m_lab) {
-        platform::SetTimeScale(std::stod(kTimeScale));
-        m_nodes.Start("NODE1");
-        StartPipeService();
-    }
+    Pipes() { StartPipeService(); }
 
     ~Pipes() override {
         SERVICE_STATUS status{};
         ControlService(m_service, SERVICE_CONTROL_STOP, &status);
         CloseServiceHandle(m_service);
         CloseServiceHandle(m_manager);
-        platform::SetTimeScale(1);
     }
 
     void StartPipeService() {
@@ -85,22 +68,6 @@ protected:
         return std::string(buffer, count);
     }
 
-    // Acts as a process of NODE2 for the scope's life: it opens NODE1's pipes without credentials.
-    struct AsNode2 {
-        explicit AsNode2(const labtest::TempLab& lab)
-            : computer(env::kComputerVariable, "NODE2"),
-              folder(env::kComputerDirVariable, (lab.Folder() / "state" / "NODE2").string()) {}
-        ScopedVariable computer;
-        ScopedVariable folder;
-    };
-
-    labtest::TempLab m_lab;
-    std::vector<std::uint16_t> m_ports;
-    ScopedVariable m_labVariable;
-    ScopedVariable m_computerVariable;
-    ScopedVariable m_accountVariable;
-    ScopedVariable m_timeScale;
-    labtest::NodeProcesses m_nodes;
     SC_HANDLE m_manager = nullptr;
     SC_HANDLE m_service = nullptr;
 };
@@ -137,23 +104,15 @@ TEST_F(Pipes, OpenerWithCredentialsIsKnownToTheServerAndTheOneInstanceIsBusyMean
 
 TEST_F(Pipes, NullSessionOpensOnlyThePipesTheComputerListsForIt) {
     {
-        AsNode2 node2(m_lab);
+        As node2(m_lab, "NODE2");
         EXPECT_EQ(Open(), INVALID_HANDLE_VALUE);
         EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
     }
     // The administrator adds the name to NODE1's NullSessionPipes, as the agent of node 1 does.
-    HKEY root = nullptr;
-    ASSERT_EQ(RegConnectRegistryW(u"NODE1", HKEY_LOCAL_MACHINE, &root), ERROR_SUCCESS);
-    HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(root, kServerParameters, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
-    const WCHAR names[] = u"tarntest\0COMNAP\0";
-    ASSERT_EQ(RegSetValueExW(key, u"NullSessionPipes", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(names),
-                             sizeof names),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
-    RegCloseKey(root);
+    constexpr WCHAR names[] = u"tarntest\0COMNAP\0";
+    SetNullSessionPipes(u"NODE1", {names, std::size(names)});
 
-    AsNode2 node2(m_lab);
+    As node2(m_lab, "NODE2");
     HANDLE pipe = Open(u"\\\\NODE1\\PIPE\\TarnTest"); // names are compared ignoring case
     ASSERT_NE(pipe, INVALID_HANDLE_VALUE) << GetLastError();
     EXPECT_EQ(Exchange(pipe, "hi"), "anonymous|hi");
@@ -187,6 +146,51 @@ TEST_F(Pipes, NamesNobodyServesAndComputersThatDoNotExist) {
     EXPECT_EQ(CreateFileW(kPipePath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr),
               INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(Pipes, ServerEndInThisProcessSeesTheClientComeFirstAndDropsIt) {
+    const WCHAR* ownPipe = u"\\\\.\\pipe\\ownpipe";
+    HANDLE server = INVALID_HANDLE_VALUE;
+    {
+        As node1(m_lab, "NODE1");
+        server = CreateNamedPipeW(ownPipe, PIPE_ACCESS_DUPLEX, PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE, 1, 1024, 1024,
+                                  5000, nullptr);
+        ASSERT_NE(server, INVALID_HANDLE_VALUE) << GetLastError();
+        EXPECT_EQ(CreateNamedPipeW(ownPipe, PIPE_ACCESS_DUPLEX, PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE, 1, 1024,
+                                   1024, 5000, nullptr),
+                  INVALID_HANDLE_VALUE);
+        EXPECT_EQ(GetLastError(), ERROR_PIPE_BUSY) << "one instance only";
+    }
+    char buffer[16];
+    DWORD count = 0;
+    EXPECT_FALSE(ReadFile(server, buffer, sizeof buffer, &count, nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_PIPE_LISTENING);
+
+    HANDLE client = Open(u"\\\\NODE1\\pipe\\ownpipe");
+    ASSERT_NE(client, INVALID_HANDLE_VALUE) << GetLastError();
+    EXPECT_FALSE(ConnectNamedPipe(server, nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_PIPE_CONNECTED);
+    std::optional<std::u16string> account;
+    ASSERT_EQ(platform::PipeClientAccount(server, account), ERROR_SUCCESS);
+    EXPECT_EQ(account, std::optional<std::u16string>(u"Administrator"));
+    ASSERT_TRUE(WriteFile(server, "to you", 6, &count, nullptr));
+    ASSERT_TRUE(FlushFileBuffers(server));
+    ASSERT_TRUE(ReadFile(client, buffer, sizeof buffer, &count, nullptr));
+    EXPECT_EQ(std::string(buffer, count), "to you");
+
+    ASSERT_TRUE(DisconnectNamedPipe(server));
+    EXPECT_FALSE(ReadFile(client, buffer, sizeof buffer, &count, nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_BROKEN_PIPE);
+    EXPECT_FALSE(WriteFile(client, "late", 4, &count, nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_NO_DATA);
+    EXPECT_FALSE(ReadFile(server, buffer, sizeof buffer, &count, nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_PIPE_NOT_CONNECTED);
+    CloseHandle(client);
+
+    As node1(m_lab, "NODE1"); // the pipe is withdrawn as the computer's own process
+    EXPECT_TRUE(CloseHandle(server));
+    EXPECT_FALSE(CloseHandle(server));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
 }
 
 } // namespace

@@ -1,8 +1,7 @@
 // The service control manager as the console and the agent use it: this test process acts as
 // the lab's workstation and drives NODE1's real ntnode, which starts the test service program
 // (tests/lab/programs) as a real process.
-#include "NodeProcesses.h"
-#include "TempLab.h"
+#include "WorkstationLab.h"
 #include "platform/Clock.h"
 #include "platform/LabEnvironment.h"
 #include "platform/LastError.h"
@@ -23,7 +22,6 @@ namespace env = platform::lab;
 using labtest::ScopedVariable;
 
 constexpr const WCHAR* kName = u"TarnTestService";
-constexpr const char* kTimeScale = "0.1";
 
 // Closes a service handle at the end of a scope.
 struct ScHandle {
@@ -35,20 +33,8 @@ struct ScHandle {
     }
 };
 
-class ServiceControl : public testing::Test {
+class ServiceControl : public labtest::WorkstationLab {
 protected:
-    ServiceControl()
-        : m_ports(labtest::FreePorts(3)),
-          m_labVariable(env::kLabVariable, (m_lab.WriteStandard(m_ports), m_lab.Folder().string())),
-          m_computerVariable(env::kComputerVariable, std::nullopt),
-          m_accountVariable(env::kAccountVariable, std::nullopt), m_timeScale(env::kTimeScaleVariable, kTimeScale),
-          m_nodes(m_lab) {
-        platform::SetTimeScale(std::stod(kTimeScale));
-        m_nodes.Start("NODE1");
-    }
-
-    ~ServiceControl() override { platform::SetTimeScale(1); }
-
     static std::u16string ProgramPath() {
         return platform::DriveMap(fs::path()).ToNt(labtest::Program("lab_test_service"));
     }
@@ -83,13 +69,6 @@ protected:
         return lines;
     }
 
-    labtest::TempLab m_lab;
-    std::vector<std::uint16_t> m_ports;
-    ScopedVariable m_labVariable;
-    ScopedVariable m_computerVariable;
-    ScopedVariable m_accountVariable;
-    ScopedVariable m_timeScale;
-    labtest::NodeProcesses m_nodes;
 };
 
 TEST_F(ServiceControl, StartsWithArgumentsReportsItsStatesAndStopsOnTheControl) {
