@@ -4,6 +4,8 @@
 #include "platform/WinError.h"
 #include "platform/rpc/Rpc.h"
 
+#include <condition_variable>
+#include <mutex>
 #include <unistd.h>
 
 namespace ntsim::node {
@@ -12,6 +14,19 @@ namespace {
 
 // Program time the processes of the computer have to end after SIGTERM when the node stops.
 constexpr DWORD kProcessGrace = 3000;
+
+// A stop asked for before the server listens must not be lost, so it is kept here until Serve
+// sees it.
+struct StopRequest {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool requested = false;
+};
+
+StopRequest& TheStopRequest() {
+    static auto* request = new StopRequest;
+    return *request;
+}
 
 } // namespace
 
@@ -48,7 +63,14 @@ toml::table NodeServer::StatusDocument() const {
     return document;
 }
 
-void NodeServer::RequestStop() { RpcMgmtStopServerListening(nullptr); }
+void NodeServer::RequestStop() {
+    StopRequest& stop = TheStopRequest();
+    {
+        std::lock_guard lock(stop.mutex);
+        stop.requested = true;
+    }
+    stop.changed.notify_all();
+}
 
 void NodeServer::RunShutdownSteps() {
     for (auto step = m_shutdownSteps.rbegin(); step != m_shutdownSteps.rend(); ++step) {
@@ -67,7 +89,15 @@ RPC_STATUS NodeServer::Serve() {
         }
     }
     if (status == RPC_S_OK) {
-        status = RpcServerListen(1, RPC_C_LISTEN_MAX_CALLS_DEFAULT, 0); // returns once stopped
+        status = RpcServerListen(1, RPC_C_LISTEN_MAX_CALLS_DEFAULT, 1);
+    }
+    if (status == RPC_S_OK) {
+        StopRequest& stop = TheStopRequest();
+        std::unique_lock lock(stop.mutex);
+        stop.changed.wait(lock, [&] { return stop.requested; });
+        lock.unlock();
+        RpcMgmtStopServerListening(nullptr);
+        RpcMgmtWaitServerListen(); // the calls in progress finish first
     }
     RunShutdownSteps();
     return status;

@@ -39,7 +39,7 @@ public:
     // listening (the port is taken, ...).
     RPC_STATUS Serve();
 
-    // Safe from a signal handler.
+    // From any thread (ntnode's signal thread); a request made before Serve listens counts too.
     static void RequestStop();
 
     // The dispatcher of an interface added here (for in-process tests of a family).

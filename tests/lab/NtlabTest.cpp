@@ -11,6 +11,7 @@
 #include <array>
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <fstream>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -190,6 +191,28 @@ TEST_F(NtlabCommands, EventsAndResetOfAStoppedLab) {
     EXPECT_NE(events.output.find("    SetServiceStatus"), std::string::npos);
     ASSERT_EQ(RunNtlab({"reset", m_lab.Folder().string()}).exitCode, 0);
     EXPECT_FALSE(fs::exists(m_lab.Folder() / "state"));
+}
+
+TEST_F(NtlabCommands, NtnodeEndsOnSigtermAsSoonAsItIsUp) {
+    // Asked to stop the moment it has written its pid file, before it may be listening.
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        std::string program = labtest::Program("ntnode").string();
+        std::string lab = m_lab.Folder().string();
+        int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1);
+        ::execl(program.c_str(), program.c_str(), lab.c_str(), "NODE1", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    fs::path pidFile = m_lab.Folder() / "state/NODE1/ntnode.pid";
+    for (int attempt = 0; attempt < 1000 && !fs::exists(pidFile); ++attempt) {
+        ::usleep(1000);
+    }
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_FALSE(fs::exists(pidFile));
 }
 
 TEST(NtlabDefaultLab, StartsFromTheBuildTree) {
