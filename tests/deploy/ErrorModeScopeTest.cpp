@@ -1,6 +1,7 @@
 // Critical-error prompts stay off while any copy to a node runs, and the mode found before the
 // first copy is the one in force after the last, also when two workers' copies overlap.
 #include "console/deploy/ErrorModeScope.h"
+#include "DeploymentLab.h"
 #include "platform/Files.h"
 
 #include <gtest/gtest.h>
@@ -9,11 +10,7 @@
 
 namespace {
 
-UINT CurrentErrorMode() {
-    const UINT mode = SetErrorMode(0);
-    SetErrorMode(mode);
-    return mode;
-}
+using deploytest::CurrentErrorMode;
 
 TEST(ErrorModeScope, OverlappingCopiesRestoreTheModeFoundBeforeTheFirst) {
     SetErrorMode(SEM_NOOPENFILEERRORBOX);
