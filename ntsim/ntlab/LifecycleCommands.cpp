@@ -6,6 +6,9 @@
 #include "ntsim/ntlab/LabProcesses.h"
 
 #include <cstdio>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 #include <system_error>
 
 namespace ntsim::ntlab {
@@ -35,6 +38,30 @@ std::vector<std::string> ComputersOf(const lab::LabLayout& layout) {
 
 std::string Address(const lab::ComputerDef& computer) { return computer.host + ":" + std::to_string(computer.port); }
 
+// Held while one ntlab starts, stops or resets a lab, so that two of them at once (two shells,
+// two test programs) take turns instead of stopping each other's computers.
+class LabLock {
+public:
+    explicit LabLock(const lab::LabLayout& layout) {
+        std::error_code error;
+        fs::create_directories(layout.StateFolder(), error);
+        m_fd = ::open((layout.StateFolder() / "ntlab.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (m_fd >= 0) {
+            ::flock(m_fd, LOCK_EX);
+        }
+    }
+    ~LabLock() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    LabLock(const LabLock&) = delete;
+    LabLock& operator=(const LabLock&) = delete;
+
+private:
+    int m_fd = -1;
+};
+
 } // namespace
 
 int StartCommand(LabInvocation& invocation) {
@@ -49,6 +76,7 @@ int StartCommand(LabInvocation& invocation) {
         return kBadInput;
     }
     const lab::LabLayout& layout = definition.layout;
+    LabLock lock(layout);
     std::printf("lab %s\n", layout.Folder().c_str());
     std::vector<std::pair<const lab::ComputerDef*, pid_t>> launched;
     std::string failure;
@@ -95,7 +123,13 @@ int StopCommand(LabInvocation& invocation) {
         return kBadInput;
     }
     lab::LabLayout layout(invocation.LabFolder());
-    for (const std::string& computer : ComputersOf(layout)) {
+    std::vector<std::string> computers = ComputersOf(layout);
+    if (computers.empty()) {
+        std::printf("lab %s: no computers to stop\n", layout.Folder().c_str());
+        return 0;
+    }
+    LabLock lock(layout);
+    for (const std::string& computer : computers) {
         switch (StopComputer(layout, computer)) {
         case StopOutcome::Stopped:
             std::printf("  %-15s stopped\n", computer.c_str());
@@ -116,6 +150,7 @@ int ResetCommand(LabInvocation& invocation) {
         return kBadInput;
     }
     lab::LabLayout layout(invocation.LabFolder());
+    LabLock lock(layout);
     for (const std::string& computer : ComputersOf(layout)) {
         if (RunningNode(layout, computer)) {
             std::fprintf(stderr, "ntlab: %s is running; stop the lab first (ntlab stop)\n", computer.c_str());

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <fstream>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -216,6 +217,13 @@ TEST_F(NtlabCommands, NtnodeEndsOnSigtermAsSoonAsItIsUp) {
 }
 
 TEST(NtlabDefaultLab, StartsFromTheBuildTree) {
+    // Test programs of other build folders may run this at the same time: one at a time.
+    int lock = ::open((fs::temp_directory_path() / "tarn-default-lab-test.lock").c_str(), O_RDWR | O_CREAT, 0666);
+    ::flock(lock, LOCK_EX);
+    struct Unlock {
+        int fd;
+        ~Unlock() { ::close(fd); }
+    } unlock{lock};
     labtest::ScopedVariable noLab(platform::lab::kLabVariable, std::nullopt);
     fs::path defaultLab = fs::path(TARN_SOURCE_DIR) / "labs/default";
     NtlabRun status = RunNtlab({"status"});
