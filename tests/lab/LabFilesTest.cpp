@@ -151,6 +151,8 @@ const BadFileCase kBadFiles[] = {
      "share[1].path", "[[drive]]"},
 };
 
+void PrintTo(const BadFileCase& c, std::ostream* out) { *out << c.title; }
+
 class BadLabFile : public testing::TestWithParam<BadFileCase> {};
 
 TEST_P(BadLabFile, NamesFileLineFieldAndExpectation) {
