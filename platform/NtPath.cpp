@@ -164,7 +164,11 @@ DWORD AppendIgnoringCase(std::filesystem::path base, const std::vector<std::u16s
 
 DriveMap::DriveMap(std::filesystem::path computerFolder) {
     if (!computerFolder.empty()) {
-        m_drivesFolder = std::filesystem::absolute(computerFolder) / lab::kDrivesFolder;
+        // Canonical, as the paths the system reports (/proc/self/exe) are, so that ToNt finds
+        // a program inside the drives however the folder was named.
+        std::error_code error;
+        std::filesystem::path folder = std::filesystem::weakly_canonical(computerFolder, error);
+        m_drivesFolder = (error ? std::filesystem::absolute(computerFolder) : folder) / lab::kDrivesFolder;
     }
 }
 
