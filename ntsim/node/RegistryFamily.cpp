@@ -22,10 +22,9 @@ public:
         switch (opnum) {
         case regwire::kConnect:
         case regwire::kOpenKey:
-            return Serve<regwire::KeyRequest, wire::StatusReply>(request, reply, "RegOpenKeyExW", false,
-                                                                 [&](const regwire::KeyRequest& call, const Caller& caller) {
-                                                                     return Open(call, caller);
-                                                                 });
+            return Serve<regwire::KeyRequest, wire::StatusReply>(
+                request, reply, opnum == regwire::kConnect ? "RegConnectRegistryW" : "RegOpenKeyExW", false,
+                [&](const regwire::KeyRequest& call, const Caller& caller) { return Open(call, caller); });
         case regwire::kCreateKey:
             return Serve<regwire::KeyRequest, regwire::CreateKeyReply>(
                 request, reply, "RegCreateKeyExW", true, [&](const regwire::KeyRequest& call, const Caller&) {
