@@ -18,9 +18,11 @@ struct HandleTable {
     std::vector<std::shared_ptr<KernelObject>> slots;
 };
 
+// Lives as long as the process: objects still open at exit are not torn down then (a pipe
+// would call its computer while the process is ending); the system closes what they hold.
 HandleTable& Table() {
-    static HandleTable table;
-    return table;
+    static HandleTable* table = new HandleTable;
+    return *table;
 }
 
 bool SlotOf(HANDLE handle, std::size_t& slot) {
