@@ -22,8 +22,10 @@ void PrintUsage() {
 // option word stands where a service's node number would, so the node key is 0.
 void RunInForeground(ServiceHost& host, int argc, const WCHAR* const* argv) {
     host.SetDebug(true);
-    PrintText(u"Debugging %s.\n", kServiceDisplayName);
+    // The handler is in place before the first line, so that a Ctrl+C that answers the line
+    // always finds it.
     InstallConsoleControlHandler();
+    PrintText(u"Debugging %s.\n", kServiceDisplayName);
     RunServer(static_cast<DWORD>(argc), argv, host);
 }
 

@@ -1,6 +1,6 @@
 // The agent program run from a prompt: "-debug" serves in the foreground until Ctrl+C,
 // Ctrl+Break or a request to terminate, and each option prints its texts and exits with 0.
-#include "tests/agent/AgentProgram.h"
+#include "tests/agent/ChildProgram.h"
 #include "tests/agent/EndpointMapProcess.h"
 
 #include "agent/include/NodeAgent.h"
@@ -18,7 +18,7 @@
 
 namespace {
 
-using agenttest::AgentProgram;
+using agenttest::ChildProgram;
 
 // The endpoint `pid` registered for the NodeAgent interface on `protseq`, once it has.
 std::optional<std::u16string> RegisteredEndpoint(pid_t pid, std::u16string_view protseq) {
@@ -35,7 +35,7 @@ std::optional<std::u16string> RegisteredEndpoint(pid_t pid, std::u16string_view 
     return std::nullopt;
 }
 
-std::optional<std::u16string> WaitForRegistration(AgentProgram& agent, std::u16string_view protseq) {
+std::optional<std::u16string> WaitForRegistration(ChildProgram& agent, std::u16string_view protseq) {
     const auto deadline = platform::DeadlineAfter(30000);
     while (agent.Running() && std::chrono::steady_clock::now() < deadline) {
         if (auto endpoint = RegisteredEndpoint(agent.Pid(), protseq)) {
@@ -69,7 +69,7 @@ struct StopCase {
 class AgentDebugRun : public testing::TestWithParam<StopCase> {};
 
 TEST_P(AgentDebugRun, ServesUntilStoppedFromTheConsole) {
-    AgentProgram agent({"-debug"});
+    ChildProgram agent(agenttest::BuildProgram("VtarnSvc.exe"), {"-debug"});
     std::optional<std::u16string> port = WaitForRegistration(agent, u"ncacn_ip_tcp");
     ASSERT_TRUE(port) << "no endpoint registered; output: " << agent.Output();
     {

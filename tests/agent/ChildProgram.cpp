@@ -1,4 +1,4 @@
-#include "tests/agent/AgentProgram.h"
+#include "tests/agent/ChildProgram.h"
 
 #include "platform/Clock.h"
 
@@ -16,22 +16,23 @@ extern char** environ;
 
 namespace agenttest {
 
-std::filesystem::path AgentProgramPath() {
+std::filesystem::path BuildProgram(const std::string& name) {
     const char* folder = std::getenv("TARN_BIN_DIR");
     std::filesystem::path bin = folder != nullptr
                                     ? std::filesystem::path(folder)
                                     : std::filesystem::read_symlink("/proc/self/exe").parent_path();
-    return bin / "VtarnSvc.exe";
+    return bin / name;
 }
 
-AgentProgram::AgentProgram(const std::vector<std::string>& arguments) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vtarnsvc-output-XXXXXX").string();
+ChildProgram::ChildProgram(const std::filesystem::path& programPath,
+                           const std::vector<std::string>& arguments) {
+    std::string pattern = (std::filesystem::temp_directory_path() / "tarn-child-output-XXXXXX").string();
     int fd = ::mkstemp(pattern.data());
     if (fd < 0) {
         return;
     }
     m_outputFile = pattern;
-    const std::string program = AgentProgramPath().string();
+    const std::string program = programPath.string();
     std::vector<char*> argv = {const_cast<char*>(program.c_str())};
     for (const std::string& argument : arguments) {
         argv.push_back(const_cast<char*>(argument.c_str()));
@@ -56,7 +57,7 @@ AgentProgram::AgentProgram(const std::vector<std::string>& arguments) {
     ::close(fd);
 }
 
-AgentProgram::~AgentProgram() {
+ChildProgram::~ChildProgram() {
     if (Running()) {
         ::kill(m_pid, SIGKILL);
         ::waitpid(m_pid, nullptr, 0);
@@ -66,13 +67,13 @@ AgentProgram::~AgentProgram() {
     }
 }
 
-void AgentProgram::Signal(int signal) {
+void ChildProgram::Signal(int signal) {
     if (Running()) {
         ::kill(m_pid, signal);
     }
 }
 
-bool AgentProgram::Running() {
+bool ChildProgram::Running() {
     if (m_pid <= 0) {
         return false;
     }
@@ -86,7 +87,7 @@ bool AgentProgram::Running() {
     return false;
 }
 
-int AgentProgram::WaitForExit(unsigned limitMs) {
+int ChildProgram::WaitForExit(unsigned limitMs) {
     const auto deadline = platform::DeadlineAfter(limitMs);
     while (Running()) {
         if (std::chrono::steady_clock::now() >= deadline) {
@@ -100,7 +101,7 @@ int AgentProgram::WaitForExit(unsigned limitMs) {
     return m_exitCode;
 }
 
-std::string AgentProgram::Output() const {
+std::string ChildProgram::Output() const {
     std::ifstream file(m_outputFile);
     std::ostringstream text;
     text << file.rdbuf();

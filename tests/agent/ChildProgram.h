@@ -1,5 +1,5 @@
 #pragma once
-// The agent program VtarnSvc.exe of the build, run as a child process of a test with its
+// A program of the build (VtarnSvc.exe, ntlab) run as a child process of a test, with its
 // standard output kept in a file.
 #include <signal.h>
 #include <sys/types.h>
@@ -10,18 +10,18 @@
 
 namespace agenttest {
 
-// $TARN_BIN_DIR/VtarnSvc.exe, or the one beside this test program.
-std::filesystem::path AgentProgramPath();
+// $TARN_BIN_DIR/<name>, or the program of that name beside this test program.
+std::filesystem::path BuildProgram(const std::string& name);
 
-class AgentProgram {
+class ChildProgram {
 public:
-    // Starts the program with `arguments` (after the program itself) and this process's
+    // Starts `program` with `arguments` (after the program itself) and this process's
     // environment.
-    explicit AgentProgram(const std::vector<std::string>& arguments);
+    ChildProgram(const std::filesystem::path& program, const std::vector<std::string>& arguments);
     // Kills the program when it still runs.
-    ~AgentProgram();
-    AgentProgram(const AgentProgram&) = delete;
-    AgentProgram& operator=(const AgentProgram&) = delete;
+    ~ChildProgram();
+    ChildProgram(const ChildProgram&) = delete;
+    ChildProgram& operator=(const ChildProgram&) = delete;
 
     pid_t Pid() const { return m_pid; }
     // Sends `signal` while the program runs.

@@ -1,0 +1,176 @@
+// The agent program on a computer of a lab, as an administrator meets it there: "-install" and
+// "-remove" at the computer's prompt (ntlab exec), the service started and stopped through the
+// computer's service control manager, a foreground run stopped with Ctrl+C, and the event a
+// start without the service control manager leaves in the computer's event log. Everything
+// runs in child processes (ntlab and what it starts); the lab's times are scaled down.
+#include "tests/agent/ChildProgram.h"
+#include "tests/lab/TempLab.h"
+
+#include "platform/Clock.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <optional>
+
+namespace {
+
+using agenttest::BuildProgram;
+using agenttest::ChildProgram;
+using testing::HasSubstr;
+using testing::MatchesRegex;
+
+constexpr const char* kTimeScale = "0.05";
+
+// One server NODE1 and the workstation ADMINWS, whose account administers both.
+class AgentInALab : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        lab = new labtest::TempLab;
+        std::vector<std::uint16_t> ports = labtest::FreePorts(2);
+        lab->Write("network.toml",
+                   "[[domain]]\nname = \"TARNDOM\"\n\n"
+                   "[[computer]]\nname = \"NODE1\"\ndomain = \"TARNDOM\"\nport = " +
+                       std::to_string(ports[0]) +
+                       "\n\n[[computer]]\nname = \"ADMINWS\"\ndomain = \"TARNDOM\"\nport = " +
+                       std::to_string(ports[1]) +
+                       "\n\n[[account]]\nname = \"Administrator\"\ndomain = \"TARNDOM\"\n"
+                       "password = \"right\"\nadministers = [\"NODE1\", \"ADMINWS\"]\n\n"
+                       "[workstation]\ncomputer = \"ADMINWS\"\naccount = \"Administrator\"\n");
+        lab->Write("NODE1/machine.toml", "");
+        lab->Write("ADMINWS/machine.toml", "");
+        int exitCode = -1;
+        std::string output = Ntlab({"start"}, &exitCode);
+        ASSERT_EQ(exitCode, 0) << output;
+    }
+
+    static void TearDownTestSuite() {
+        if (lab != nullptr) {
+            Ntlab({"stop"});
+            delete lab;
+            lab = nullptr;
+        }
+    }
+
+    // ntlab on this lab; its standard output.
+    static std::string Ntlab(std::vector<std::string> arguments, int* exitCode = nullptr) {
+        arguments.insert(arguments.begin(), {"--lab", lab->Folder().string(), "--time-scale", kTimeScale});
+        ChildProgram ntlab(BuildProgram("ntlab"), arguments);
+        int code = ntlab.WaitForExit();
+        if (exitCode != nullptr) {
+            *exitCode = code;
+        }
+        return ntlab.Output();
+    }
+
+    static std::vector<std::string> AtThePrompt(const std::vector<std::string>& agentArguments) {
+        std::vector<std::string> arguments = {"exec", "NODE1", "--", BuildProgram("VtarnSvc.exe").string()};
+        arguments.insert(arguments.end(), agentArguments.begin(), agentArguments.end());
+        return arguments;
+    }
+
+    // The agent program at NODE1's prompt; its output. Every option exits with 0.
+    static std::string Agent(const std::vector<std::string>& agentArguments) {
+        int exitCode = -1;
+        std::string output = Ntlab(AtThePrompt(agentArguments), &exitCode);
+        EXPECT_EQ(exitCode, 0) << output;
+        return output;
+    }
+
+    // Queries the service until its state line shows `state` (e.g. "4  RUNNING"); the last query.
+    static std::string WaitForState(const std::string& state) {
+        const auto deadline = platform::DeadlineAfter(60000);
+        std::string query;
+        do {
+            query = Ntlab({"sc", "NODE1", "query", "VtarnService"});
+            if (query.find(state) != std::string::npos) {
+                break;
+            }
+            Sleep(100);
+        } while (std::chrono::steady_clock::now() < deadline);
+        return query;
+    }
+
+    static labtest::TempLab* lab;
+};
+
+labtest::TempLab* AgentInALab::lab = nullptr;
+
+TEST_F(AgentInALab, InstallsAndRemovesItselfFromThePrompt) {
+    struct Step {
+        const char* option;
+        const char* output;
+    };
+    const Step steps[] = {
+        {"-install", "Vtarn RPC Service installed.\n"},
+        {"-INSTALL", "CreateService failed - The specified service already exists. (0x431)\n"},
+        {"/remove", "Vtarn RPC Service removed.\n"}, // not running: no stop messages
+        {"-remove",
+         "OpenService failed - The specified service does not exist as an installed service. (0x424)\n"},
+    };
+    for (const Step& step : steps) {
+        EXPECT_EQ(Agent({step.option}), step.output) << step.option;
+    }
+}
+
+TEST_F(AgentInALab, RunsAsAServiceOfTheComputer) {
+    ASSERT_EQ(Agent({"-install"}), "Vtarn RPC Service installed.\n");
+    Ntlab({"sc", "NODE1", "start", "VtarnService", "1"});
+    ASSERT_THAT(WaitForState("4  RUNNING"), HasSubstr("4  RUNNING"));
+
+    const std::string status = Ntlab({"status"});
+    for (const char* protseq : {"ncalrpc ", "ncacn_ip_tcp ", "ncacn_np "}) {
+        EXPECT_THAT(status, HasSubstr(protseq)) << "an endpoint of NodeAgent on each protocol sequence";
+    }
+    EXPECT_THAT(status, HasSubstr("df34bdae-f157-11d0-95da-00805fe6d053 1.0"));
+
+    // The stop: the control is answered with stop pending, the service ends stopped with 0.
+    EXPECT_THAT(Ntlab({"sc", "NODE1", "stop", "VtarnService"}), HasSubstr("3  STOP_PENDING"));
+    const std::string stopped = WaitForState("1  STOPPED");
+    EXPECT_THAT(stopped, HasSubstr("1  STOPPED"));
+    EXPECT_THAT(stopped, MatchesRegex(".*WIN32_EXIT_CODE *: 0  \\(0x0\\).*"));
+    EXPECT_THAT(Ntlab({"status"}), testing::Not(HasSubstr("df34bdae"))) << "its endpoints are unregistered";
+
+    // Removed while it runs: stopped first, with a "." for each poll that still finds it stopping.
+    Ntlab({"sc", "NODE1", "start", "VtarnService", "1"});
+    ASSERT_THAT(WaitForState("4  RUNNING"), HasSubstr("4  RUNNING"));
+    EXPECT_THAT(Agent({"-remove"}), MatchesRegex("Stopping Vtarn RPC Service\\.\\.*\n"
+                                                 "Vtarn RPC Service stopped\\.\n"
+                                                 "Vtarn RPC Service removed\\.\n"));
+}
+
+TEST_F(AgentInALab, ADebugRunStopsOnCtrlC) {
+    ChildProgram agent(BuildProgram("ntlab"), [] {
+        std::vector<std::string> arguments = {"--lab", lab->Folder().string(), "--time-scale", kTimeScale};
+        for (std::string& argument : AtThePrompt({"-debug"})) {
+            arguments.push_back(argument);
+        }
+        return arguments;
+    }());
+    const auto deadline = platform::DeadlineAfter(60000);
+    while (Ntlab({"status"}).find("df34bdae") == std::string::npos && agent.Running() &&
+           std::chrono::steady_clock::now() < deadline) {
+        Sleep(100);
+    }
+    ASSERT_THAT(Ntlab({"status"}), HasSubstr("df34bdae")) << agent.Output();
+
+    agent.Signal(SIGINT);
+
+    EXPECT_EQ(agent.WaitForExit(), 0);
+    EXPECT_EQ(agent.Output(), "Debugging Vtarn RPC Service.\nStopping Vtarn RPC Service.\n");
+}
+
+TEST_F(AgentInALab, StartedWithoutTheServiceManagerItPrintsTheUsageAndLogsAnEvent) {
+    EXPECT_EQ(Agent({}), "VtarnSvc -install          to install the service\n"
+                         "VtarnSvc -remove           to remove the service\n"
+                         "VtarnSvc -debug <params>   to run as a console app for debugging\n"
+                         "\nStartServiceCtrlDispatcher being called.\n"
+                         "This may take several seconds.  Please wait.\n");
+    const std::string events = Ntlab({"events", "NODE1"});
+    EXPECT_THAT(events, HasSubstr("VtarnService"));
+    EXPECT_THAT(events, HasSubstr("VtarnService error: 1063\n"));
+    EXPECT_THAT(events, HasSubstr("StartServiceCtrlDispatcher failed.\n"));
+}
+
+} // namespace
