@@ -29,8 +29,8 @@ RPC_STATUS AnswerWhoAmI(std::uint32_t, rpc::ByteView, rpc::Bytes& reply) {
 
 class PipeRpcTransport : public labtest::WorkstationLab {
 protected:
-    std::string Call() {
-        std::u16string text = u"ncacn_np:NODE1[\\pipe\\whoami]";
+    // Calls procedure 0 over `text`, a string binding.
+    static std::string Call(std::u16string text = u"ncacn_np:NODE1[\\pipe\\whoami]") {
         RPC_BINDING_HANDLE binding = nullptr;
         if (RpcBindingFromStringBindingW(text.data(), &binding) != RPC_S_OK) {
             return "no binding";
@@ -53,10 +53,15 @@ TEST_F(PipeRpcTransport, CallerWithCredentialsIsImpersonatedAndANullSessionIsNot
         ASSERT_EQ(RpcServerUseProtseqEpW(protseq.data(), 3, endpoint.data(), nullptr), RPC_S_OK);
         ASSERT_EQ(RpcServerRegisterIf(&server, nullptr, nullptr), RPC_S_OK);
         ASSERT_EQ(RpcServerListen(1, 10, TRUE), RPC_S_OK);
+        RPC_BINDING_VECTOR* bindings = nullptr;
+        ASSERT_EQ(RpcServerInqBindings(&bindings), RPC_S_OK);
+        ASSERT_EQ(RpcEpRegisterW(&server, bindings, nullptr, nullptr), RPC_S_OK);
+        RpcBindingVectorFree(&bindings);
     }
     {
         As workstation(m_lab, std::nullopt);
         EXPECT_EQ(Call(), "Administrator");
+        EXPECT_EQ(Call(u"ncacn_np:NODE1"), "Administrator") << "the endpoint found in NODE1's endpoint map";
     }
     {
         As node2(m_lab, "NODE2");
