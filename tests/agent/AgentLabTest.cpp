@@ -4,7 +4,7 @@
 // start without the service control manager leaves in the computer's event log. Everything
 // runs in child processes (ntlab and what it starts); the lab's times are scaled down.
 #include "tests/agent/ChildProgram.h"
-#include "tests/lab/TempLab.h"
+#include "tests/agent/SmallLab.h"
 
 #include "platform/Clock.h"
 
@@ -21,59 +21,24 @@ using agenttest::ChildProgram;
 using testing::HasSubstr;
 using testing::MatchesRegex;
 
-constexpr const char* kTimeScale = "0.05";
-
-// One server NODE1 and the workstation ADMINWS, whose account administers both.
+// The lab of the suite: NODE1 and the workstation.
 class AgentInALab : public testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        lab = new labtest::TempLab;
-        std::vector<std::uint16_t> ports = labtest::FreePorts(2);
-        lab->Write("network.toml",
-                   "[[domain]]\nname = \"TARNDOM\"\n\n"
-                   "[[computer]]\nname = \"NODE1\"\ndomain = \"TARNDOM\"\nport = " +
-                       std::to_string(ports[0]) +
-                       "\n\n[[computer]]\nname = \"ADMINWS\"\ndomain = \"TARNDOM\"\nport = " +
-                       std::to_string(ports[1]) +
-                       "\n\n[[account]]\nname = \"Administrator\"\ndomain = \"TARNDOM\"\n"
-                       "password = \"right\"\nadministers = [\"NODE1\", \"ADMINWS\"]\n\n"
-                       "[workstation]\ncomputer = \"ADMINWS\"\naccount = \"Administrator\"\n");
-        lab->Write("NODE1/machine.toml", "");
-        lab->Write("ADMINWS/machine.toml", "");
-        int exitCode = -1;
-        std::string output = Ntlab({"start"}, &exitCode);
-        ASSERT_EQ(exitCode, 0) << output;
-    }
-
+    static void SetUpTestSuite() { lab = new agenttest::SmallLab; }
     static void TearDownTestSuite() {
-        if (lab != nullptr) {
-            Ntlab({"stop"});
-            delete lab;
-            lab = nullptr;
-        }
+        delete lab;
+        lab = nullptr;
     }
+    void SetUp() override { ASSERT_TRUE(lab->Started()); }
 
-    // ntlab on this lab; its standard output.
-    static std::string Ntlab(std::vector<std::string> arguments, int* exitCode = nullptr) {
-        arguments.insert(arguments.begin(), {"--lab", lab->Folder().string(), "--time-scale", kTimeScale});
-        ChildProgram ntlab(BuildProgram("ntlab"), arguments);
-        int code = ntlab.WaitForExit();
-        if (exitCode != nullptr) {
-            *exitCode = code;
-        }
-        return ntlab.Output();
-    }
-
-    static std::vector<std::string> AtThePrompt(const std::vector<std::string>& agentArguments) {
-        std::vector<std::string> arguments = {"exec", "NODE1", "--", BuildProgram("VtarnSvc.exe").string()};
-        arguments.insert(arguments.end(), agentArguments.begin(), agentArguments.end());
-        return arguments;
+    static std::string Ntlab(const std::vector<std::string>& arguments, int* exitCode = nullptr) {
+        return lab->Ntlab(arguments, exitCode);
     }
 
     // The agent program at NODE1's prompt; its output. Every option exits with 0.
     static std::string Agent(const std::vector<std::string>& agentArguments) {
         int exitCode = -1;
-        std::string output = Ntlab(AtThePrompt(agentArguments), &exitCode);
+        std::string output = Ntlab(lab->AgentAtNode1(agentArguments), &exitCode);
         EXPECT_EQ(exitCode, 0) << output;
         return output;
     }
@@ -92,10 +57,10 @@ protected:
         return query;
     }
 
-    static labtest::TempLab* lab;
+    static agenttest::SmallLab* lab;
 };
 
-labtest::TempLab* AgentInALab::lab = nullptr;
+agenttest::SmallLab* AgentInALab::lab = nullptr;
 
 TEST_F(AgentInALab, InstallsAndRemovesItselfFromThePrompt) {
     struct Step {
@@ -141,13 +106,7 @@ TEST_F(AgentInALab, RunsAsAServiceOfTheComputer) {
 }
 
 TEST_F(AgentInALab, ADebugRunStopsOnCtrlC) {
-    ChildProgram agent(BuildProgram("ntlab"), [] {
-        std::vector<std::string> arguments = {"--lab", lab->Folder().string(), "--time-scale", kTimeScale};
-        for (std::string& argument : AtThePrompt({"-debug"})) {
-            arguments.push_back(argument);
-        }
-        return arguments;
-    }());
+    ChildProgram agent(BuildProgram("ntlab"), lab->AgentAtNode1({"-debug"}));
     const auto deadline = platform::DeadlineAfter(60000);
     while (Ntlab({"status"}).find("df34bdae") == std::string::npos && agent.Running() &&
            std::chrono::steady_clock::now() < deadline) {

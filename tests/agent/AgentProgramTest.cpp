@@ -1,7 +1,6 @@
 // The agent program run from a prompt: "-debug" serves in the foreground until Ctrl+C,
 // Ctrl+Break or a request to terminate, and each option prints its texts and exits with 0.
 #include "tests/agent/ChildProgram.h"
-#include "tests/agent/EndpointMapProcess.h"
 
 #include "agent/include/NodeAgent.h"
 #include "agent/include/NodeAgentClient.h"

@@ -1,7 +1,6 @@
 // How the agent's RPC server starts when the start-up does not go as planned: no protocol
 // sequence at all, a status report the service control manager refuses, a stop that comes
 // before the server listens.
-#include "tests/agent/EndpointMapProcess.h"
 #include "tests/agent/ServerHarness.h"
 #include "tests/agent/TestTransports.h"
 

@@ -2,7 +2,6 @@
 // run time offers, found through the endpoint map, serving Ping to everyone and every other
 // procedure only to an authenticated caller, and answering the procedures whose probes are not
 // built yet with ERROR_CALL_NOT_IMPLEMENTED.
-#include "tests/agent/EndpointMapProcess.h"
 #include "tests/agent/ServerHarness.h"
 #include "tests/agent/TestTransports.h"
 

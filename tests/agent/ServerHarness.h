@@ -1,5 +1,7 @@
 #pragma once
-// Running the agent's RPC server in a test and calling it as the console does.
+// Running the agent's RPC server in a test and calling it as the console does. The server
+// registers in the endpoint map of a lab computer that runs for the whole test program
+// (LabEndpointMap.cpp).
 #include "agent/endpoint/RpcServer.h"
 #include "platform/rpc/Rpc.h"
 

@@ -2,7 +2,6 @@
 // reports of a start and a stop, the controls, the events of failures, and the quiet of a
 // foreground run. The host runs on calls of this test's own, which record what it sends; its RPC
 // server is the real one.
-#include "tests/agent/EndpointMapProcess.h"
 #include "tests/agent/TestTransports.h"
 
 #include "agent/endpoint/NodeKey.h"
