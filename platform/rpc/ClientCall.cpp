@@ -28,11 +28,6 @@ public:
     InCallMark& operator=(const InCallMark&) = delete;
 };
 
-bool SameSyntax(const RPC_SYNTAX_IDENTIFIER& a, const RPC_SYNTAX_IDENTIFIER& b) {
-    return a.SyntaxGUID == b.SyntaxGUID && a.SyntaxVersion.MajorVersion == b.SyntaxVersion.MajorVersion &&
-           a.SyntaxVersion.MinorVersion == b.SyntaxVersion.MinorVersion;
-}
-
 RPC_STATUS StatusOfRejection(const pdu::ContextResult& result) {
     switch (result.reason) {
     case pdu::ProviderReason::AbstractSyntaxNotSupported:
@@ -96,7 +91,7 @@ RPC_STATUS BindContext(BindingHandle& binding, const RPC_SYNTAX_IDENTIFIER& inte
                        std::uint16_t& contextId) {
     ClientAssociation& association = *binding.association;
     for (const auto& [syntax, id] : association.contexts) {
-        if (SameSyntax(syntax, interfaceId)) {
+        if (syntax == interfaceId) {
             contextId = id;
             return RPC_S_OK;
         }

@@ -21,11 +21,13 @@ using handle_t = RPC_BINDING_HANDLE;
 struct RPC_VERSION {
     USHORT MajorVersion;
     USHORT MinorVersion;
+    friend bool operator==(const RPC_VERSION&, const RPC_VERSION&) = default;
 };
 
 struct RPC_SYNTAX_IDENTIFIER {
     GUID SyntaxGUID;
     RPC_VERSION SyntaxVersion;
+    friend bool operator==(const RPC_SYNTAX_IDENTIFIER&, const RPC_SYNTAX_IDENTIFIER&) = default;
 };
 
 namespace rpc {

@@ -15,12 +15,6 @@
 namespace rpc {
 namespace {
 
-bool IsNdr(const RPC_SYNTAX_IDENTIFIER& syntax) {
-    return syntax.SyntaxGUID == NdrTransferSyntax.SyntaxGUID &&
-           syntax.SyntaxVersion.MajorVersion == NdrTransferSyntax.SyntaxVersion.MajorVersion &&
-           syntax.SyntaxVersion.MinorVersion == NdrTransferSyntax.SyntaxVersion.MinorVersion;
-}
-
 class ServerAssociation {
 public:
     ServerAssociation(ServerRuntime& server, Connection& connection, const std::string& secondaryAddress)
@@ -130,7 +124,8 @@ private:
             result.reason = pdu::ProviderReason::AbstractSyntaxNotSupported;
             return result;
         }
-        if (std::none_of(context.transferSyntaxes.begin(), context.transferSyntaxes.end(), IsNdr)) {
+        if (std::find(context.transferSyntaxes.begin(), context.transferSyntaxes.end(), NdrTransferSyntax) ==
+            context.transferSyntaxes.end()) {
             result.result = pdu::ContextResultKind::ProviderRejection;
             result.reason = pdu::ProviderReason::ProposedTransferSyntaxesNotSupported;
             return result;

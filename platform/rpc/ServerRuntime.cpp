@@ -20,11 +20,6 @@ constexpr unsigned kMaxConnectionThreads = 4096;
 // Pause after a failed accept (out of descriptors) before the next try.
 constexpr DWORD kAcceptRetryMs = 50;
 
-bool SameInterface(const RPC_SYNTAX_IDENTIFIER& a, const RPC_SYNTAX_IDENTIFIER& b) {
-    return a.SyntaxGUID == b.SyntaxGUID && a.SyntaxVersion.MajorVersion == b.SyntaxVersion.MajorVersion &&
-           a.SyntaxVersion.MinorVersion == b.SyntaxVersion.MinorVersion;
-}
-
 void DrainStopEvent(int fd) {
     std::uint64_t value = 0;
     while (::read(fd, &value, sizeof value) == sizeof value) {
@@ -89,7 +84,7 @@ RPC_STATUS ServerRuntime::RegisterInterface(const RPC_SERVER_INTERFACE* serverIn
     if (serverInterface == nullptr) {
         return ERROR_INVALID_PARAMETER;
     }
-    if (!SameInterface(serverInterface->TransferSyntax, NdrTransferSyntax)) {
+    if (serverInterface->TransferSyntax != NdrTransferSyntax) {
         return RPC_S_UNSUPPORTED_TRANS_SYN;
     }
     std::lock_guard lock(m_registrationMutex);
@@ -97,7 +92,7 @@ RPC_STATUS ServerRuntime::RegisterInterface(const RPC_SERVER_INTERFACE* serverIn
         if (registered == serverInterface) {
             return RPC_S_OK;
         }
-        if (SameInterface(registered->InterfaceId, serverInterface->InterfaceId)) {
+        if (registered->InterfaceId == serverInterface->InterfaceId) {
             return RPC_S_TYPE_ALREADY_REGISTERED;
         }
     }

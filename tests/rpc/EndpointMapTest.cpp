@@ -14,11 +14,6 @@ namespace {
 using namespace rpc::epmap;
 using rpctest::ClientBinding;
 
-bool SameInterface(const RPC_SYNTAX_IDENTIFIER& a, const RPC_SYNTAX_IDENTIFIER& b) {
-    return a.SyntaxGUID == b.SyntaxGUID && a.SyntaxVersion.MajorVersion == b.SyntaxVersion.MajorVersion &&
-           a.SyntaxVersion.MinorVersion == b.SyntaxVersion.MinorVersion;
-}
-
 // Keeps the table the way a computer's endpoint map does (EndpointMap.h).
 class EndpointMapDouble {
 public:
@@ -33,7 +28,7 @@ public:
             return status;
         }
         auto same = [&entry](const Entry& held) {
-            return SameInterface(held.interfaceId, entry.interfaceId) && held.protseq == entry.protseq;
+            return held.interfaceId == entry.interfaceId && held.protseq == entry.protseq;
         };
         switch (opnum) {
         case EpInsert:
@@ -114,7 +109,7 @@ TEST_F(EndpointMap, ClientsWithoutAnEndpointFindTheOneTheServerRegistered) {
                                  [](const Entry& e) { return e.protseq == u"ncacn_ip_tcp"; });
     ASSERT_NE(tcpEntry, entries.end());
     EXPECT_EQ(tcpEntry->annotation, annotation);
-    EXPECT_TRUE(SameInterface(tcpEntry->interfaceId, rpctest::kTestInterfaceId));
+    EXPECT_EQ(tcpEntry->interfaceId, rpctest::kTestInterfaceId);
     EXPECT_EQ(tcpEntry->processId, static_cast<std::uint32_t>(::getpid()));
 
     for (std::u16string text : {u"ncacn_ip_tcp:localhost", u"ncalrpc:"}) {

@@ -74,11 +74,6 @@ void SetFragLength(Bytes& pdu, std::size_t length) {
     pdu[9] = static_cast<std::uint8_t>(length >> 8);
 }
 
-bool SameSyntax(const RPC_SYNTAX_IDENTIFIER& a, const RPC_SYNTAX_IDENTIFIER& b) {
-    return a.SyntaxGUID == b.SyntaxGUID && a.SyntaxVersion.MajorVersion == b.SyntaxVersion.MajorVersion &&
-           a.SyntaxVersion.MinorVersion == b.SyntaxVersion.MinorVersion;
-}
-
 TEST(PduBind, EncodesAndDecodesTheHandWrittenBind) {
     EXPECT_EQ(EncodeBind(NodeAgentBind()), Hex(kBindBytes));
 
@@ -93,9 +88,9 @@ TEST(PduBind, EncodesAndDecodesTheHandWrittenBind) {
     EXPECT_FALSE(bind.authenticated);
     ASSERT_EQ(bind.contexts.size(), 1u);
     EXPECT_EQ(bind.contexts[0].contextId, 0);
-    EXPECT_TRUE(SameSyntax(bind.contexts[0].abstractSyntax, kNodeAgent));
+    EXPECT_EQ(bind.contexts[0].abstractSyntax, kNodeAgent);
     ASSERT_EQ(bind.contexts[0].transferSyntaxes.size(), 1u);
-    EXPECT_TRUE(SameSyntax(bind.contexts[0].transferSyntaxes[0], NdrTransferSyntax));
+    EXPECT_EQ(bind.contexts[0].transferSyntaxes[0], NdrTransferSyntax);
 }
 
 TEST(PduBind, EncodesAndDecodesTheHandWrittenBindAck) {
@@ -107,7 +102,7 @@ TEST(PduBind, EncodesAndDecodesTheHandWrittenBindAck) {
     EXPECT_EQ(ack.secondaryAddress, "1025");
     ASSERT_EQ(ack.results.size(), 1u);
     EXPECT_EQ(ack.results[0].result, ContextResultKind::Acceptance);
-    EXPECT_TRUE(SameSyntax(ack.results[0].transferSyntax, NdrTransferSyntax));
+    EXPECT_EQ(ack.results[0].transferSyntax, NdrTransferSyntax);
 }
 
 TEST(PduBind, AlterContextAndNegotiationOutcomesRoundTrip) {
