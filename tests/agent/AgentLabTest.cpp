@@ -6,13 +6,20 @@
 #include "tests/agent/ChildProgram.h"
 #include "tests/agent/SmallLab.h"
 
+#include "agent/include/NodeAgentClient.h"
 #include "platform/Clock.h"
+#include "platform/LabDirectory.h"
+#include "platform/WinError.h"
+#include "platform/rpc/EndpointResolver.h"
+#include "platform/rpc/Rpc.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <optional>
+#include <regex>
 
 namespace {
 
@@ -20,6 +27,57 @@ using agenttest::BuildProgram;
 using agenttest::ChildProgram;
 using testing::HasSubstr;
 using testing::MatchesRegex;
+
+// For its lifetime this test process is the lab's workstation, as the console is: it finds the
+// lab's computers through the name directory and calls them as the workstation's account.
+class AsTheWorkstation {
+public:
+    explicit AsTheWorkstation(const std::filesystem::path& lab) {
+        if (const char* own = std::getenv("VTARN_NTNODE")) {
+            m_ownEndpointMap = own;
+        }
+        ::unsetenv("VTARN_NTNODE");
+        ::setenv("VTARN_LAB", lab.c_str(), 1);
+        // As the console's first call of a computer would. It is installed once a process, so
+        // the workstation's calls work in the first AsTheWorkstation of a test program only.
+        platform::lab::InstallComputerResolver();
+    }
+    ~AsTheWorkstation() {
+        ::unsetenv("VTARN_LAB");
+        if (m_ownEndpointMap) {
+            ::setenv("VTARN_NTNODE", m_ownEndpointMap->c_str(), 1);
+        }
+        rpc::SetEndpointMapperResolver({}); // the lab's resolver goes with the lab
+    }
+    AsTheWorkstation(const AsTheWorkstation&) = delete;
+    AsTheWorkstation& operator=(const AsTheWorkstation&) = delete;
+
+private:
+    std::optional<std::string> m_ownEndpointMap;
+};
+
+class Binding {
+public:
+    explicit Binding(std::u16string text) {
+        RpcBindingFromStringBindingW(text.data(), &m_binding);
+        RpcBindingSetAuthInfoW(m_binding, nullptr, RPC_C_AUTHN_LEVEL_NONE, RPC_C_AUTHN_WINNT, nullptr,
+                               RPC_C_AUTHZ_NONE);
+    }
+    ~Binding() { RpcBindingFree(&m_binding); }
+    Binding(const Binding&) = delete;
+    Binding& operator=(const Binding&) = delete;
+    RPC_BINDING_HANDLE Handle() const { return m_binding; }
+
+private:
+    RPC_BINDING_HANDLE m_binding = nullptr;
+};
+
+// The TCP port of the agent's endpoint in an `ntlab status` listing.
+std::string TcpPortOfTheAgent(const std::string& status) {
+    std::smatch match;
+    std::regex line("ncacn_ip_tcp ([0-9]+) df34bdae-f157-11d0-95da-00805fe6d053");
+    return std::regex_search(status, match, line) ? match[1].str() : "";
+}
 
 // The lab of the suite: NODE1 and the workstation.
 class AgentInALab : public testing::Test {
@@ -89,6 +147,26 @@ TEST_F(AgentInALab, RunsAsAServiceOfTheComputer) {
         EXPECT_THAT(status, HasSubstr(protseq)) << "an endpoint of NodeAgent on each protocol sequence";
     }
     EXPECT_THAT(status, HasSubstr("df34bdae-f157-11d0-95da-00805fe6d053 1.0"));
+
+    // The console's way in: a named pipe of NODE1, opened as the workstation's account, on which
+    // the agent can impersonate its caller. A TCP caller is anonymous: only Ping is served.
+    {
+        AsTheWorkstation workstation(lab->Folder());
+        Binding pipe(u"ncacn_np:NODE1");
+        EXPECT_EQ(nodeagent::Ping(pipe.Handle()), RPC_S_OK);
+        EXPECT_EQ(nodeagent::CheckAccess(pipe.Handle()), RPC_S_OK);
+        WCHAR version[nodeagent::kOsVersionChars];
+        EXPECT_EQ(nodeagent::GetOsVersion(pipe.Handle(), version, nodeagent::kOsVersionChars),
+                  ERROR_CALL_NOT_IMPLEMENTED);
+
+        const std::string port = TcpPortOfTheAgent(status);
+        ASSERT_FALSE(port.empty()) << status;
+        Binding tcp(u"ncacn_ip_tcp:127.0.0.1[" + std::u16string(port.begin(), port.end()) + u"]");
+        EXPECT_EQ(nodeagent::Ping(tcp.Handle()), RPC_S_OK);
+        EXPECT_EQ(nodeagent::CheckAccess(tcp.Handle()), ERROR_ACCESS_DENIED);
+        EXPECT_EQ(nodeagent::GetOsVersion(tcp.Handle(), version, nodeagent::kOsVersionChars),
+                  ERROR_ACCESS_DENIED);
+    }
 
     // The stop: the control is answered with stop pending, the service ends stopped with 0.
     EXPECT_THAT(Ntlab({"sc", "NODE1", "stop", "VtarnService"}), HasSubstr("3  STOP_PENDING"));

@@ -19,6 +19,7 @@ public:
     SmallLab& operator=(const SmallLab&) = delete;
 
     bool Started() const { return m_started; }
+    const std::filesystem::path& Folder() const { return m_lab.Folder(); }
     // NODE1's ntnode, "127.0.0.1:<port>": the address its processes find in VTARN_NTNODE.
     std::string Node1Address() const;
 
