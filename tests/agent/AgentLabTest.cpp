@@ -3,6 +3,7 @@
 // computer's service control manager, a foreground run stopped with Ctrl+C, and the event a
 // start without the service control manager leaves in the computer's event log. Everything
 // runs in child processes (ntlab and what it starts); the lab's times are scaled down.
+#include "tests/agent/AgentBinding.h"
 #include "tests/agent/ChildProgram.h"
 #include "tests/agent/SmallLab.h"
 
@@ -54,22 +55,6 @@ public:
 
 private:
     std::optional<std::string> m_ownEndpointMap;
-};
-
-class Binding {
-public:
-    explicit Binding(std::u16string text) {
-        RpcBindingFromStringBindingW(text.data(), &m_binding);
-        RpcBindingSetAuthInfoW(m_binding, nullptr, RPC_C_AUTHN_LEVEL_NONE, RPC_C_AUTHN_WINNT, nullptr,
-                               RPC_C_AUTHZ_NONE);
-    }
-    ~Binding() { RpcBindingFree(&m_binding); }
-    Binding(const Binding&) = delete;
-    Binding& operator=(const Binding&) = delete;
-    RPC_BINDING_HANDLE Handle() const { return m_binding; }
-
-private:
-    RPC_BINDING_HANDLE m_binding = nullptr;
 };
 
 // The TCP port of the agent's endpoint in an `ntlab status` listing.
@@ -152,7 +137,7 @@ TEST_F(AgentInALab, RunsAsAServiceOfTheComputer) {
     // the agent can impersonate its caller. A TCP caller is anonymous: only Ping is served.
     {
         AsTheWorkstation workstation(lab->Folder());
-        Binding pipe(u"ncacn_np:NODE1");
+        agenttest::AgentBinding pipe(u"ncacn_np:NODE1");
         EXPECT_EQ(nodeagent::Ping(pipe.Handle()), RPC_S_OK);
         EXPECT_EQ(nodeagent::CheckAccess(pipe.Handle()), RPC_S_OK);
         WCHAR version[nodeagent::kOsVersionChars];
@@ -161,7 +146,8 @@ TEST_F(AgentInALab, RunsAsAServiceOfTheComputer) {
 
         const std::string port = TcpPortOfTheAgent(status);
         ASSERT_FALSE(port.empty()) << status;
-        Binding tcp(u"ncacn_ip_tcp:127.0.0.1[" + std::u16string(port.begin(), port.end()) + u"]");
+        agenttest::AgentBinding tcp(u"ncacn_ip_tcp:127.0.0.1[" + std::u16string(port.begin(), port.end()) +
+                                    u"]");
         EXPECT_EQ(nodeagent::Ping(tcp.Handle()), RPC_S_OK);
         EXPECT_EQ(nodeagent::CheckAccess(tcp.Handle()), ERROR_ACCESS_DENIED);
         EXPECT_EQ(nodeagent::GetOsVersion(tcp.Handle(), version, nodeagent::kOsVersionChars),

@@ -1,5 +1,6 @@
 // The agent program run from a prompt: "-debug" serves in the foreground until Ctrl+C,
 // Ctrl+Break or a request to terminate, and each option prints its texts and exits with 0.
+#include "tests/agent/AgentBinding.h"
 #include "tests/agent/ChildProgram.h"
 
 #include "agent/include/NodeAgent.h"
@@ -45,21 +46,6 @@ std::optional<std::u16string> WaitForRegistration(ChildProgram& agent, std::u16s
     return std::nullopt;
 }
 
-class TcpBinding {
-public:
-    explicit TcpBinding(const std::u16string& port) {
-        std::u16string text = u"ncacn_ip_tcp:127.0.0.1[" + port + u"]";
-        RpcBindingFromStringBindingW(text.data(), &m_binding);
-    }
-    ~TcpBinding() { RpcBindingFree(&m_binding); }
-    TcpBinding(const TcpBinding&) = delete;
-    TcpBinding& operator=(const TcpBinding&) = delete;
-    RPC_BINDING_HANDLE Handle() const { return m_binding; }
-
-private:
-    RPC_BINDING_HANDLE m_binding = nullptr;
-};
-
 struct StopCase {
     const char* name;
     int signal;
@@ -72,7 +58,7 @@ TEST_P(AgentDebugRun, ServesUntilStoppedFromTheConsole) {
     std::optional<std::u16string> port = WaitForRegistration(agent, u"ncacn_ip_tcp");
     ASSERT_TRUE(port) << "no endpoint registered; output: " << agent.Output();
     {
-        TcpBinding binding(*port);
+        agenttest::AgentBinding binding(u"ncacn_ip_tcp:127.0.0.1[" + *port + u"]");
         EXPECT_EQ(nodeagent::Ping(binding.Handle()), RPC_S_OK);
         EXPECT_EQ(nodeagent::CheckAccess(binding.Handle()), ERROR_ACCESS_DENIED); // TCP callers are anonymous
     }

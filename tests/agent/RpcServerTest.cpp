@@ -2,6 +2,7 @@
 // run time offers, found through the endpoint map, serving Ping to everyone and every other
 // procedure only to an authenticated caller, and answering the procedures whose probes are not
 // built yet with ERROR_CALL_NOT_IMPLEMENTED.
+#include "tests/agent/AgentBinding.h"
 #include "tests/agent/ServerHarness.h"
 #include "tests/agent/TestTransports.h"
 
@@ -56,7 +57,7 @@ TEST_F(AgentRpcServer, TakesTheNodeKeyFromItsStartArgument) {
 
 struct AccessCase {
     const char* name;
-    const WCHAR* protseq;
+    const WCHAR* stringBinding;
     std::function<RPC_STATUS(handle_t)> call;
     RPC_STATUS expected;
 };
@@ -75,15 +76,15 @@ RPC_STATUS CallTestStorage(handle_t binding) {
 
 TEST_F(AgentRpcServer, ServesAnonymousCallersOnlyPing) {
     const AccessCase cases[] = {
-        {"Ping over authenticated pipes", u"ncacn_np", Ping, RPC_S_OK},
-        {"CheckAccess over authenticated pipes", u"ncacn_np", CheckAccess, RPC_S_OK},
-        {"Ping over TCP", u"ncacn_ip_tcp", Ping, RPC_S_OK},
-        {"CheckAccess over TCP", u"ncacn_ip_tcp", CheckAccess, ERROR_ACCESS_DENIED},
-        {"RunCommand over TCP", u"ncacn_ip_tcp", CallRunCommand, ERROR_ACCESS_DENIED},
-        {"TestStorage over TCP", u"ncacn_ip_tcp", CallTestStorage, ERROR_ACCESS_DENIED},
+        {"Ping over authenticated pipes", u"ncacn_np:", Ping, RPC_S_OK},
+        {"CheckAccess over authenticated pipes", u"ncacn_np:", CheckAccess, RPC_S_OK},
+        {"Ping over TCP", u"ncacn_ip_tcp:", Ping, RPC_S_OK},
+        {"CheckAccess over TCP", u"ncacn_ip_tcp:", CheckAccess, ERROR_ACCESS_DENIED},
+        {"RunCommand over TCP", u"ncacn_ip_tcp:", CallRunCommand, ERROR_ACCESS_DENIED},
+        {"TestStorage over TCP", u"ncacn_ip_tcp:", CallTestStorage, ERROR_ACCESS_DENIED},
     };
     for (const AccessCase& c : cases) {
-        AgentBinding binding(c.protseq);
+        AgentBinding binding(c.stringBinding);
         ASSERT_NE(binding.Handle(), nullptr) << c.name;
         EXPECT_EQ(c.call(binding.Handle()), c.expected) << c.name;
     }
@@ -136,7 +137,7 @@ TEST_F(AgentRpcServer, AnswersProceduresWithoutProbeWithCallNotImplemented) {
          }},
         {kDetectStorageBox, [&](handle_t h) { return DetectStorageBox(h, 1, 0, x.a, kStorageBoxChars); }},
     };
-    AgentBinding binding(u"ncacn_np");
+    AgentBinding binding(u"ncacn_np:");
     for (const UnbuiltCase& c : cases) {
         EXPECT_EQ(c.call(binding.Handle()), ERROR_CALL_NOT_IMPLEMENTED) << "procedure " << c.procedure;
     }
@@ -150,13 +151,13 @@ TEST(AgentRpcServerStop, UnregistersItsEndpointsAndStopsAnswering) {
     host.WaitUntilRunning();
     std::u16string endpoint;
     ASSERT_EQ(rpc::LookupEndpoint(u"", kInterfaceId, u"ncacn_np", endpoint), RPC_S_OK);
-    AgentBinding binding(u"ncacn_np");
+    AgentBinding binding(u"ncacn_np:");
     ASSERT_EQ(Ping(binding.Handle()), RPC_S_OK);
 
     EXPECT_EQ(server.Stop(), RPC_S_OK);
 
     EXPECT_EQ(rpc::LookupEndpoint(u"", kInterfaceId, u"ncacn_np", endpoint), EPT_S_NOT_REGISTERED);
-    AgentBinding after(u"ncacn_np");
+    AgentBinding after(u"ncacn_np:");
     EXPECT_NE(Ping(after.Handle()), RPC_S_OK);
 }
 

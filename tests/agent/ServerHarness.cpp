@@ -68,23 +68,4 @@ RPC_STATUS BackgroundServer::Stop() {
     return m_result;
 }
 
-AgentBinding::AgentBinding(const WCHAR* protseq) {
-    RPC_WSTR text = nullptr;
-    if (RpcStringBindingComposeW(nullptr, const_cast<RPC_WSTR>(protseq), nullptr, nullptr, nullptr, &text) !=
-        RPC_S_OK) {
-        return;
-    }
-    if (RpcBindingFromStringBindingW(text, &m_binding) == RPC_S_OK) {
-        RpcBindingSetAuthInfoW(m_binding, nullptr, RPC_C_AUTHN_LEVEL_NONE, RPC_C_AUTHN_WINNT, nullptr,
-                               RPC_C_AUTHZ_NONE);
-    }
-    RpcStringFreeW(&text);
-}
-
-AgentBinding::~AgentBinding() {
-    if (m_binding != nullptr) {
-        RpcBindingFree(&m_binding);
-    }
-}
-
 } // namespace agenttest

@@ -72,19 +72,4 @@ private:
     std::thread m_thread;
 };
 
-// A console-style binding to this computer's agent over `protseq`, its endpoint looked up in
-// the endpoint map, with the console's authentication settings. Freed with the object.
-class AgentBinding {
-public:
-    explicit AgentBinding(const WCHAR* protseq);
-    ~AgentBinding();
-    AgentBinding(const AgentBinding&) = delete;
-    AgentBinding& operator=(const AgentBinding&) = delete;
-
-    RPC_BINDING_HANDLE Handle() const { return m_binding; }
-
-private:
-    RPC_BINDING_HANDLE m_binding = nullptr;
-};
-
 } // namespace agenttest
