@@ -1,10 +1,9 @@
 #pragma once
-// A temporary lab with NODE1's ntnode running, this test process acting as the lab's
-// workstation (its account administers NODE1) at a small time scale, and the lab's own view of
-// NODE1 for checking what a deployment left there: the status document of its ntnode, its
+// The lab tests' workstation fixture (NODE1's ntnode running, this process acting as the
+// workstation's administrator), with the deployment's own waits at 0.01 and the lab's own view
+// of NODE1 for checking what a deployment left there: the status document of its ntnode, its
 // service database file and its drive folders.
-#include "NodeProcesses.h"
-#include "TempLab.h"
+#include "WorkstationLab.h"
 #include "ntsim/lab/LabLayout.h"
 #include "ntsim/node/ServiceDatabase.h"
 #include "platform/Service.h"
@@ -21,10 +20,9 @@ namespace deploytest {
 inline constexpr const char* kNode = "NODE1";
 inline constexpr const WCHAR* kNodeName = u"NODE1";
 
-class DeploymentLab : public testing::Test {
+class DeploymentLab : public labtest::WorkstationLab {
 protected:
     DeploymentLab();
-    ~DeploymentLab() override;
 
     // NODE1's status document (services, shares, endpoints, pipes).
     toml::table Status() const;
@@ -56,14 +54,6 @@ protected:
     static void WaitForState(SC_HANDLE service, DWORD state);
 
     ntsim::lab::LabLayout Layout() const { return ntsim::lab::LabLayout(m_lab.Folder()); }
-
-    labtest::TempLab m_lab;
-    std::vector<std::uint16_t> m_ports;
-    labtest::ScopedVariable m_labVariable;
-    labtest::ScopedVariable m_computerVariable;
-    labtest::ScopedVariable m_accountVariable;
-    labtest::ScopedVariable m_timeScale;
-    labtest::NodeProcesses m_nodes;
 };
 
 // The process's error mode, read without changing it.
