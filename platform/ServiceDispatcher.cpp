@@ -21,8 +21,9 @@ namespace {
 namespace wire = platform::wire;
 namespace scmwire = platform::scmwire;
 
-// Program time one request for the next control may wait in ntnode.
-constexpr DWORD kControlPoll = 5000;
+// Program time one request for the next control may wait in ntnode: a control ends the wait at
+// once; the bound keeps a stopping ntnode from waiting long for the request in progress.
+constexpr DWORD kControlPoll = 1000;
 
 const RPC_CLIENT_INTERFACE& ScmInterface() {
     static const RPC_CLIENT_INTERFACE kScm = platform::lab::ClientInterface(scmwire::kInterfaceId);
