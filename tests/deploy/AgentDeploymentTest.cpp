@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <thread>
 
 namespace {
 
@@ -129,6 +130,33 @@ TEST_F(DeploymentLab, AnAgentAlreadyRunningCountsAsStarted) {
     const std::optional<toml::table> service = StatusEntry("services", "VtarnService");
     EXPECT_EQ((*service)["state"].value_or(std::string()), "running");
     EXPECT_EQ((*service)["pid"].value_or(std::int64_t{0}), pid); // the same process, not a new one
+}
+
+// Two node workers deploy at the same time, each to its own node, as a verification run does.
+TEST_F(DeploymentLab, TwoNodesAreDeployedAtOnce) {
+    m_nodes.Start("NODE2");
+    DWORD statuses[2] = {ERROR_GEN_FAILURE, ERROR_GEN_FAILURE};
+    testing::internal::CaptureStdout();
+    {
+        std::jthread first([&statuses] {
+            LPCWSTR arguments[] = {u"1"};
+            statuses[0] = deploy::InstallAgent(u"NODE1", 1, arguments);
+        });
+        std::jthread second([&statuses] {
+            LPCWSTR arguments[] = {u"2"};
+            statuses[1] = deploy::InstallAgent(u"NODE2", 1, arguments);
+        });
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), kInstalled + kInstalled);
+    EXPECT_EQ(statuses[0], ERROR_SUCCESS);
+    EXPECT_EQ(statuses[1], ERROR_SUCCESS);
+    EXPECT_EQ(CurrentErrorMode(), 0u);
+
+    const Outcome removed = Remove();
+    EXPECT_TRUE(std::regex_match(removed.output, kStoppedAndRemoved)) << removed.output;
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(deploy::RemoveAgent(u"NODE2"));
+    EXPECT_TRUE(std::regex_match(testing::internal::GetCapturedStdout(), kStoppedAndRemoved));
 }
 
 // Copy failures planned on the node: a dropped share connection (64) is tried once more, at
