@@ -15,9 +15,11 @@
 namespace deploy {
 namespace {
 
-// Waits for a service that accepted the stop request to stop, writing a dot per poll. Gives
-// the last state obtained; a service still stopping after kStopPollLimit counts as not stopped.
-DWORD WaitForStop(SC_HANDLE service, DWORD stateAtRequest, std::chrono::steady_clock::time_point giveUpAt) {
+// Waits for a service that has just accepted the stop request to stop, writing a dot per poll.
+// Gives the last state obtained; a service still stopping kStopPollLimit after the request
+// counts as not stopped, so that a service that hangs while stopping cannot hold the console.
+DWORD WaitForStop(SC_HANDLE service, DWORD stateAtRequest) {
+    const auto giveUpAt = platform::DeadlineAfter(kStopPollLimit);
     DWORD lastState = stateAtRequest;
     Sleep(kStopPollWait);
     SERVICE_STATUS status{};
@@ -39,9 +41,8 @@ void StopAndDeleteService(SC_HANDLE service) {
     if (!ControlService(service, SERVICE_CONTROL_STOP, &status)) {
         return;
     }
-    const auto giveUpAt = platform::DeadlineAfter(kStopPollLimit);
     WriteProgress(platform::FormatString(u"Stopping %s.", kDisplayName));
-    if (WaitForStop(service, status.dwCurrentState, giveUpAt) != SERVICE_STOPPED) {
+    if (WaitForStop(service, status.dwCurrentState) != SERVICE_STOPPED) {
         WriteProgress(platform::FormatString(u"\n%s failed to stop.\n", kDisplayName));
         return;
     }
