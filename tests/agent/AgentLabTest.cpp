@@ -10,6 +10,8 @@
 #include "agent/include/NodeAgentClient.h"
 #include "platform/Clock.h"
 #include "platform/LabDirectory.h"
+#include "platform/NtPath.h"
+#include "platform/Service.h"
 #include "platform/WinError.h"
 #include "platform/rpc/EndpointResolver.h"
 #include "platform/rpc/Rpc.h"
@@ -194,6 +196,33 @@ TEST_F(AgentInALab, StartedWithoutTheServiceManagerItPrintsTheUsageAndLogsAnEven
     EXPECT_THAT(events, HasSubstr("VtarnService"));
     EXPECT_THAT(events, HasSubstr("VtarnService error: 1063\n"));
     EXPECT_THAT(events, HasSubstr("StartServiceCtrlDispatcher failed.\n"));
+}
+
+// Last of the suite: it leaves NODE1 with a service that is marked for deletion and never stops.
+// The service of the deployment tests that accepts the stop and then stays stop pending stands
+// in for the agent: the removal gives up after its time limit instead of polling for ever, and
+// still deletes the service.
+TEST_F(AgentInALab, RemovalGivesUpOnAStopThatNeverEnds) {
+    const std::u16string stuckProgram = platform::DriveMap({}).ToNt(BuildProgram("deploy_stuck_service"));
+    {
+        AsTheWorkstation workstation(lab->Folder());
+        SC_HANDLE manager = OpenSCManagerW(u"NODE1", nullptr, SC_MANAGER_ALL_ACCESS);
+        ASSERT_NE(manager, nullptr);
+        SC_HANDLE service =
+            CreateServiceW(manager, u"VtarnService", u"Vtarn RPC Service", SERVICE_ALL_ACCESS,
+                           SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
+                           stuckProgram.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr);
+        EXPECT_NE(service, nullptr);
+        CloseServiceHandle(service);
+        CloseServiceHandle(manager);
+    }
+    Ntlab({"sc", "NODE1", "start", "VtarnService"});
+    ASSERT_THAT(WaitForState("4  RUNNING"), HasSubstr("4  RUNNING"));
+
+    EXPECT_THAT(Agent({"-remove"}), MatchesRegex("Stopping Vtarn RPC Service\\.\\.+\n"
+                                                 "Vtarn RPC Service failed to stop\\.\n"
+                                                 "Vtarn RPC Service removed\\.\n"));
+    EXPECT_THAT(Ntlab({"sc", "NODE1", "query", "VtarnService"}), HasSubstr("3  STOP_PENDING"));
 }
 
 } // namespace
