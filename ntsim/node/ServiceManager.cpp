@@ -209,7 +209,7 @@ DWORD ServiceManager::Save() {
 
 DWORD ServiceManager::NewHandle(Handle handle, ScHandleId& out) {
     ScHandleId id = NewHandleId();
-    if (id == 0 || m_handles.count(id) != 0) {
+    if (id == 0 || m_handles.count(id) != 0 || m_handles.size() >= kMaxOpenHandles) {
         return ERROR_NOT_ENOUGH_MEMORY;
     }
     if (!handle.manager) {

@@ -56,6 +56,9 @@ public:
     static constexpr DWORD kControlPollLimit = 5000;
     // How long a process has to end after SIGTERM before SIGKILL.
     static constexpr DWORD kTerminateGrace = 3000;
+    // Handles all callers together may hold; beyond them an open fails with
+    // ERROR_NOT_ENOUGH_MEMORY (a caller that never closes cannot exhaust ntnode).
+    static constexpr std::size_t kMaxOpenHandles = 16384;
 
     // Throws LabFileError when the saved database is damaged.
     explicit ServiceManager(ServiceManagerSetup setup);
