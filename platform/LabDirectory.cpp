@@ -1,10 +1,10 @@
 #include "platform/LabDirectory.h"
 
-#include "ntsim/lab/LabFileError.h"
 #include "platform/AsciiCase.h"
 #include "platform/LabEnvironment.h"
 #include "platform/Utf16.h"
 #include "platform/WinError.h"
+#include "platform/lab/LabFileError.h"
 #include "platform/rpc/EndpointResolver.h"
 
 #include <cstdio>
@@ -17,7 +17,7 @@ struct Cache {
     std::mutex mutex;
     bool read = false;  // the network of `folder` has been read (or found unreadable)
     std::string folder; // the VTARN_LAB the network was read for
-    std::shared_ptr<const ntsim::lab::LabNetwork> network;
+    std::shared_ptr<const LabNetwork> network;
 };
 
 Cache& TheCache() {
@@ -44,7 +44,7 @@ RPC_STATUS ResolveFromDirectory(std::u16string_view computer, rpc::EndpointMappe
 
 } // namespace
 
-std::shared_ptr<const ntsim::lab::LabNetwork> Network() {
+std::shared_ptr<const LabNetwork> Network() {
     std::optional<std::filesystem::path> folder = LabFolder();
     Cache& cache = TheCache();
     std::lock_guard lock(cache.mutex);
@@ -59,9 +59,8 @@ std::shared_ptr<const ntsim::lab::LabNetwork> Network() {
         return nullptr;
     }
     try {
-        cache.network = std::make_shared<const ntsim::lab::LabNetwork>(
-            ntsim::lab::LoadLabNetwork(*folder / "network.toml"));
-    } catch (const ntsim::lab::LabFileError& error) {
+        cache.network = std::make_shared<const LabNetwork>(LoadLabNetwork(*folder / "network.toml"));
+    } catch (const LabFileError& error) {
         std::fprintf(stderr, "lab: %s\n", error.what());
     }
     return cache.network;
@@ -71,12 +70,12 @@ std::u16string OwnComputer() {
     if (std::optional<std::string> computer = EnvironmentValue(kComputerVariable)) {
         return ToUtf16(*computer);
     }
-    std::shared_ptr<const ntsim::lab::LabNetwork> network = Network();
+    std::shared_ptr<const LabNetwork> network = Network();
     return network ? ToUtf16(network->workstation.computer) : std::u16string();
 }
 
 DWORD FindComputer(std::u16string_view name, ComputerAddress& out) {
-    std::shared_ptr<const ntsim::lab::LabNetwork> network = Network();
+    std::shared_ptr<const LabNetwork> network = Network();
     if (!network) {
         return ERROR_BAD_NETPATH;
     }
@@ -86,7 +85,7 @@ DWORD FindComputer(std::u16string_view name, ComputerAddress& out) {
         wanted = own;
     }
     std::optional<std::string> narrow = Utf16ToUtf8(wanted);
-    const ntsim::lab::ComputerDef* computer = narrow ? network->FindComputer(*narrow) : nullptr;
+    const ComputerDef* computer = narrow ? network->FindComputer(*narrow) : nullptr;
     if (computer == nullptr) {
         return ERROR_BAD_NETPATH;
     }

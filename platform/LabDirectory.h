@@ -2,8 +2,8 @@
 // The lab's name directory as this process sees it: the network.toml of VTARN_LAB, which
 // computer this process runs on (VTARN_COMPUTER, else the lab's workstation), and where each
 // computer's ntnode listens. Without a lab every computer name is unknown.
-#include "ntsim/lab/LabNetwork.h"
 #include "platform/WinTypes.h"
+#include "platform/lab/LabNetwork.h"
 
 #include <memory>
 #include <string>
@@ -20,7 +20,7 @@ struct ComputerAddress {
 
 // The name directory of VTARN_LAB, read once (again when VTARN_LAB changes); null without a
 // lab or when its network.toml cannot be read (the reason is written to standard error once).
-std::shared_ptr<const ntsim::lab::LabNetwork> Network();
+std::shared_ptr<const LabNetwork> Network();
 
 // The computer this process runs on ("" without a lab).
 std::u16string OwnComputer();

@@ -31,7 +31,7 @@ Proof Answer(std::u16string account, const Digest& key, const lab::ComputerAddre
 } // namespace
 
 Proof MakeProof(const lab::ComputerAddress& computer, const Challenge& challenge) {
-    std::shared_ptr<const ntsim::lab::LabNetwork> network = lab::Network();
+    std::shared_ptr<const lab::LabNetwork> network = lab::Network();
     if (!network) {
         return Proof{};
     }
@@ -41,7 +41,7 @@ Proof MakeProof(const lab::ComputerAddress& computer, const Challenge& challenge
         named = network->workstation.account;
     }
     if (named) {
-        const ntsim::lab::AccountDef* account = network->FindAccount(*named);
+        const lab::AccountDef* account = network->FindAccount(*named);
         // An account the lab does not know still presents itself, and is refused by the computer.
         Digest key = account != nullptr ? PasswordHash(ToUtf16(account->password)) : Digest{};
         return Answer(ToUtf16(*named), key, computer, challenge);

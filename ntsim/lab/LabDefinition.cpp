@@ -1,6 +1,6 @@
 #include "ntsim/lab/LabDefinition.h"
 
-#include "ntsim/lab/LabFileError.h"
+#include "platform/lab/LabFileError.h"
 #include "platform/AsciiCase.h"
 
 namespace ntsim::lab {
@@ -14,11 +14,11 @@ const MachineProfile* LabDefinition::FindProfile(std::string_view computer) cons
     return nullptr;
 }
 
-MachineProfile LoadComputerProfile(const LabLayout& layout, const LabNetwork& network, const ComputerDef& computer) {
+MachineProfile LoadComputerProfile(const LabLayout& layout, const platform::lab::LabNetwork& network, const platform::lab::ComputerDef& computer) {
     MachineProfile profile = LoadMachineProfile(layout.MachineFile(computer.name), computer.name, computer.domain);
     for (const AdapterDef& adapter : profile.adapters) {
         if (!adapter.segment.empty() && network.FindSegment(adapter.segment) == nullptr) {
-            throw LabFileError(profile.file, adapter.line, "adapter \"" + adapter.name + "\".segment",
+            throw platform::lab::LabFileError(profile.file, adapter.line, "adapter \"" + adapter.name + "\".segment",
                                "expected the name of a [[segment]] of " + network.file + ", found \"" +
                                    adapter.segment + "\"");
         }
@@ -28,9 +28,9 @@ MachineProfile LoadComputerProfile(const LabLayout& layout, const LabNetwork& ne
 
 LabDefinition LoadLab(const std::filesystem::path& labFolder) {
     LabLayout layout(labFolder);
-    LabNetwork network = LoadLabNetwork(layout.NetworkFile());
+    platform::lab::LabNetwork network = platform::lab::LoadLabNetwork(layout.NetworkFile());
     std::vector<MachineProfile> profiles;
-    for (const ComputerDef& computer : network.computers) {
+    for (const platform::lab::ComputerDef& computer : network.computers) {
         profiles.push_back(LoadComputerProfile(layout, network, computer));
     }
     return LabDefinition{std::move(layout), std::move(network), std::move(profiles)};

@@ -3,7 +3,7 @@
 // against each other. Loading it either yields a complete, consistent definition or throws one
 // LabFileError; nothing is started from a half-read lab.
 #include "ntsim/lab/LabLayout.h"
-#include "ntsim/lab/LabNetwork.h"
+#include "platform/lab/LabNetwork.h"
 #include "ntsim/lab/MachineProfile.h"
 
 #include <filesystem>
@@ -13,7 +13,7 @@ namespace ntsim::lab {
 
 struct LabDefinition {
     LabLayout layout;
-    LabNetwork network;
+    platform::lab::LabNetwork network;
     std::vector<MachineProfile> profiles; // one per computer, in the order of network.computers
 
     const MachineProfile* FindProfile(std::string_view computer) const;
@@ -23,6 +23,6 @@ struct LabDefinition {
 LabDefinition LoadLab(const std::filesystem::path& labFolder);
 
 // The profile of one computer of an already read name directory (what an ntnode needs).
-MachineProfile LoadComputerProfile(const LabLayout& layout, const LabNetwork& network, const ComputerDef& computer);
+MachineProfile LoadComputerProfile(const LabLayout& layout, const platform::lab::LabNetwork& network, const platform::lab::ComputerDef& computer);
 
 } // namespace ntsim::lab

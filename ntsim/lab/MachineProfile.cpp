@@ -1,6 +1,6 @@
 #include "ntsim/lab/MachineProfile.h"
 
-#include "ntsim/lab/TableReader.h"
+#include "platform/lab/TableReader.h"
 #include "platform/AsciiCase.h"
 #include "platform/Registry.h"
 
@@ -9,6 +9,11 @@
 #include <charconv>
 
 namespace ntsim::lab {
+
+using platform::lab::LabFileError;
+using platform::lab::ParseTomlFile;
+using platform::lab::TableReader;
+
 namespace {
 
 constexpr DWORD kOwnProcess = 0x10;

@@ -32,7 +32,7 @@ std::filesystem::path SystemFolder(const lab::LabLayout& layout, const lab::Mach
     return folder;
 }
 
-Environment ComputerEnvironment(const lab::LabLayout& layout, const lab::ComputerDef& computer,
+Environment ComputerEnvironment(const lab::LabLayout& layout, const platform::lab::ComputerDef& computer,
                                 const lab::MachineProfile& profile, Environment environment) {
     environment[env::kLabVariable] = layout.Folder().string();
     environment[env::kComputerVariable] = computer.name;

@@ -4,7 +4,7 @@
 // computer's own tools in its system folder first, and the variables an NT process has
 // (COMPUTERNAME, SystemRoot, windir, OS).
 #include "ntsim/lab/LabLayout.h"
-#include "ntsim/lab/LabNetwork.h"
+#include "platform/lab/LabNetwork.h"
 #include "ntsim/lab/MachineProfile.h"
 
 #include <filesystem>
@@ -20,7 +20,7 @@ using Environment = std::map<std::string, std::string>;
 Environment InheritedEnvironment();
 
 // `inherited` with the computer's variables set over it.
-Environment ComputerEnvironment(const lab::LabLayout& layout, const lab::ComputerDef& computer,
+Environment ComputerEnvironment(const lab::LabLayout& layout, const platform::lab::ComputerDef& computer,
                                 const lab::MachineProfile& profile, Environment inherited);
 
 // The Linux folder of the computer's system folder (<system root>\system32).

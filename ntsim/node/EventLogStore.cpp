@@ -1,6 +1,6 @@
 #include "ntsim/node/EventLogStore.h"
 
-#include "ntsim/lab/TableReader.h"
+#include "platform/lab/TableReader.h"
 #include "ntsim/lab/TomlText.h"
 #include "platform/EventLog.h"
 #include "platform/Utf16.h"
@@ -47,9 +47,9 @@ std::vector<EventRecord> EventLogStore::ReadAll(const std::filesystem::path& fil
     if (!std::filesystem::exists(file, error)) {
         return records;
     }
-    toml::table document = lab::ParseTomlFile(file);
-    lab::TableReader root(document, file.string(), "");
-    for (lab::TableReader& reader : root.OptionalTableArray("event")) {
+    toml::table document = platform::lab::ParseTomlFile(file);
+    platform::lab::TableReader root(document, file.string(), "");
+    for (platform::lab::TableReader& reader : root.OptionalTableArray("event")) {
         EventRecord record;
         record.recordNumber = static_cast<DWORD>(reader.RequireInteger("record", 1, 0xFFFFFFFF));
         record.timeWritten = reader.RequireInteger("time", 0, INT64_MAX);

@@ -17,7 +17,7 @@ DWORD RequireAdministrator(const Caller& caller) {
     return caller.administrator ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
 }
 
-LogonAuthority::LogonAuthority(const lab::LabNetwork& network, std::string computer, logon::Digest machineKey)
+LogonAuthority::LogonAuthority(const platform::lab::LabNetwork& network, std::string computer, logon::Digest machineKey)
     : m_network(network), m_computer(std::move(computer)), m_machineKey(machineKey), m_nextId(0) {
     // Start the ids at a random point so that a restarted ntnode does not accept answers to
     // challenges of its earlier run.
@@ -74,7 +74,7 @@ DWORD LogonAuthority::Authenticate(const logon::Proof& proof, Caller& out) {
         return ERROR_SUCCESS;
     }
     std::optional<std::string> name = platform::Utf16ToUtf8(proof.account);
-    const lab::AccountDef* account = name ? m_network.FindAccount(*name) : nullptr;
+    const platform::lab::AccountDef* account = name ? m_network.FindAccount(*name) : nullptr;
     if (account == nullptr) {
         return ERROR_LOGON_FAILURE;
     }
@@ -90,7 +90,7 @@ bool LogonAuthority::IsAdministrator(std::string_view account) const {
     if (platform::EqualsIgnoreCase(account, "SYSTEM")) {
         return true;
     }
-    const lab::AccountDef* found = m_network.FindAccount(account);
+    const platform::lab::AccountDef* found = m_network.FindAccount(account);
     return found != nullptr && m_network.Administers(*found, m_computer);
 }
 

@@ -4,7 +4,7 @@
 // administer this computer. The server sides of the families ask it about every caller: the
 // service control manager and the pipe router of the computer, its registry, shares, files and
 // event log.
-#include "ntsim/lab/LabNetwork.h"
+#include "platform/lab/LabNetwork.h"
 #include "platform/LogonProof.h"
 
 #include <cstdint>
@@ -28,7 +28,7 @@ DWORD RequireAdministrator(const Caller& caller); // an administrator of this co
 class LogonAuthority {
 public:
     // `machineKey`: the key of the computer's SYSTEM account.
-    LogonAuthority(const lab::LabNetwork& network, std::string computer, platform::logon::Digest machineKey);
+    LogonAuthority(const platform::lab::LabNetwork& network, std::string computer, platform::logon::Digest machineKey);
 
     // ERROR_NOT_ENOUGH_MEMORY only when the system has no random numbers to give.
     DWORD IssueChallenge(platform::logon::Challenge& out);
@@ -49,7 +49,7 @@ private:
         DWORD issuedAt;
     };
 
-    const lab::LabNetwork& m_network;
+    const platform::lab::LabNetwork& m_network;
     std::string m_computer;
     platform::logon::Digest m_machineKey;
     std::mutex m_mutex;

@@ -1,6 +1,6 @@
 #include "ntsim/node/Node.h"
 
-#include "ntsim/lab/LabFileError.h"
+#include "platform/lab/LabFileError.h"
 #include "ntsim/node/RegistryImage.h"
 #include "platform/LabEnvironment.h"
 #include "platform/NetShare.h"
@@ -21,14 +21,14 @@ void MakeFolder(const fs::path& folder) {
     std::error_code error;
     fs::create_directories(folder, error);
     if (error) {
-        throw lab::LabFileError(folder.string(), 0, "", "cannot be created: " + error.message());
+        throw platform::lab::LabFileError(folder.string(), 0, "", "cannot be created: " + error.message());
     }
 }
 
-const lab::ComputerDef& FindComputer(const lab::LabNetwork& network, const std::string& name) {
-    const lab::ComputerDef* computer = network.FindComputer(name);
+const platform::lab::ComputerDef& FindComputer(const platform::lab::LabNetwork& network, const std::string& name) {
+    const platform::lab::ComputerDef* computer = network.FindComputer(name);
     if (computer == nullptr) {
-        throw lab::LabFileError(network.file, 0, "computer", "no [[computer]] is named \"" + name + "\"");
+        throw platform::lab::LabFileError(network.file, 0, "computer", "no [[computer]] is named \"" + name + "\"");
     }
     return *computer;
 }
@@ -41,7 +41,7 @@ void PrepareDrives(const lab::LabLayout& layout, const lab::MachineProfile& prof
     platform::NtPathParts parts;
     fs::path systemFolder;
     if (drives.ResolveLocal(ToUtf16(profile.os.systemRoot + "\\system32"), parts, systemFolder) != ERROR_SUCCESS) {
-        throw lab::LabFileError(profile.file, 0, "os.system_root", "cannot be made into a folder");
+        throw platform::lab::LabFileError(profile.file, 0, "os.system_root", "cannot be made into a folder");
     }
     MakeFolder(systemFolder);
 }
@@ -96,7 +96,7 @@ platform::logon::Digest ReadOrCreateMachineKey(const fs::path& file) {
         return key;
     }
     if (!platform::logon::RandomBytes(key.data(), key.size())) {
-        throw lab::LabFileError(file.string(), 0, "", "no random numbers for the machine key");
+        throw platform::lab::LabFileError(file.string(), 0, "", "no random numbers for the machine key");
     }
     // Readable by the computer's own processes (the same user), by nobody else.
     fs::path temporary = file;
@@ -111,12 +111,12 @@ platform::logon::Digest ReadOrCreateMachineKey(const fs::path& file) {
         fs::rename(temporary, file, error);
     }
     if (!written || error) {
-        throw lab::LabFileError(file.string(), 0, "", "cannot be written");
+        throw platform::lab::LabFileError(file.string(), 0, "", "cannot be written");
     }
     return key;
 }
 
-Node::Node(lab::LabLayout layout, lab::LabNetwork network, const std::string& computer, lab::MachineProfile profile)
+Node::Node(lab::LabLayout layout, platform::lab::LabNetwork network, const std::string& computer, lab::MachineProfile profile)
     : m_layout(std::move(layout)), m_network(std::move(network)), m_computer(FindComputer(m_network, computer)),
       m_profile(std::move(profile)), m_drives(m_layout.ComputerState(m_computer.name)),
       m_faults(m_layout.FaultsFolder(m_computer.name)), m_processes(m_layout.ProcessesFolder(m_computer.name)) {

@@ -4,7 +4,7 @@
 // registry, shares, files, event log, logon authority, one-time failures and the processes it
 // started.
 #include "ntsim/lab/LabLayout.h"
-#include "ntsim/lab/LabNetwork.h"
+#include "platform/lab/LabNetwork.h"
 #include "ntsim/lab/MachineProfile.h"
 #include "ntsim/node/ComputerEnvironment.h"
 #include "ntsim/node/EventLogStore.h"
@@ -25,12 +25,12 @@ class Node {
 public:
     // Prepares the computer's state folder if needed and opens its stores; throws LabFileError
     // for a state file that is damaged or a state folder that cannot be written.
-    Node(lab::LabLayout layout, lab::LabNetwork network, const std::string& computer, lab::MachineProfile profile);
+    Node(lab::LabLayout layout, platform::lab::LabNetwork network, const std::string& computer, lab::MachineProfile profile);
 
     const std::string& Name() const { return m_computer.name; }
-    const lab::ComputerDef& Computer() const { return m_computer; }
+    const platform::lab::ComputerDef& Computer() const { return m_computer; }
     const lab::LabLayout& Layout() const { return m_layout; }
-    const lab::LabNetwork& Network() const { return m_network; }
+    const platform::lab::LabNetwork& Network() const { return m_network; }
     const lab::MachineProfile& Profile() const { return m_profile; }
     std::filesystem::path StateFolder() const { return m_layout.ComputerState(Name()); }
     const platform::DriveMap& Drives() const { return m_drives; }
@@ -48,8 +48,8 @@ public:
 
 private:
     lab::LabLayout m_layout;
-    lab::LabNetwork m_network;
-    lab::ComputerDef m_computer;
+    platform::lab::LabNetwork m_network;
+    platform::lab::ComputerDef m_computer;
     lab::MachineProfile m_profile;
     platform::DriveMap m_drives;
     FaultInjector m_faults;

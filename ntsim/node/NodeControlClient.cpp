@@ -16,7 +16,7 @@ const RPC_CLIENT_INTERFACE& ControlInterface() {
 }
 
 template <class Reply>
-RPC_STATUS CallNode(const lab::ComputerDef& computer, controlwire::Procedure procedure, Reply& reply) {
+RPC_STATUS CallNode(const platform::lab::ComputerDef& computer, controlwire::Procedure procedure, Reply& reply) {
     platform::lab::NodeConnection connection;
     platform::lab::ComputerAddress address{platform::ToUtf16(computer.name), computer.host, computer.port, false};
     RPC_STATUS status = static_cast<RPC_STATUS>(connection.OpenAt(address));
@@ -28,7 +28,7 @@ RPC_STATUS CallNode(const lab::ComputerDef& computer, controlwire::Procedure pro
 
 } // namespace
 
-RPC_STATUS PingNode(const lab::LabLayout& lab, const lab::ComputerDef& computer, controlwire::PingReply& reply) {
+RPC_STATUS PingNode(const lab::LabLayout& lab, const platform::lab::ComputerDef& computer, controlwire::PingReply& reply) {
     RPC_STATUS status = CallNode(computer, controlwire::kPing, reply);
     if (status == RPC_S_OK && (!platform::EqualsIgnoreCase(reply.computer, platform::ToUtf16(computer.name)) ||
                                reply.lab != platform::ToUtf16(lab.Folder().string()))) {
@@ -37,7 +37,7 @@ RPC_STATUS PingNode(const lab::LabLayout& lab, const lab::ComputerDef& computer,
     return status;
 }
 
-RPC_STATUS FetchNodeStatus(const lab::LabLayout& lab, const lab::ComputerDef& computer, toml::table& document) {
+RPC_STATUS FetchNodeStatus(const lab::LabLayout& lab, const platform::lab::ComputerDef& computer, toml::table& document) {
     controlwire::PingReply ping;
     RPC_STATUS status = PingNode(lab, computer, ping);
     if (status != RPC_S_OK) {

@@ -2,7 +2,7 @@
 // ntlab's side of the node-control interface: is a computer's ntnode up, and its status
 // document.
 #include "ntsim/lab/LabLayout.h"
-#include "ntsim/lab/LabNetwork.h"
+#include "platform/lab/LabNetwork.h"
 #include "platform/NodeControlProtocol.h"
 
 #include <toml++/toml.h>
@@ -10,10 +10,10 @@
 namespace ntsim::node {
 
 // RPC_S_OK when the ntnode at the computer's address answers as that computer of `lab`.
-RPC_STATUS PingNode(const lab::LabLayout& lab, const lab::ComputerDef& computer,
+RPC_STATUS PingNode(const lab::LabLayout& lab, const platform::lab::ComputerDef& computer,
                     platform::controlwire::PingReply& reply);
 
 // The status document (NodeServer::StatusDocument) of a running ntnode of `lab`.
-RPC_STATUS FetchNodeStatus(const lab::LabLayout& lab, const lab::ComputerDef& computer, toml::table& document);
+RPC_STATUS FetchNodeStatus(const lab::LabLayout& lab, const platform::lab::ComputerDef& computer, toml::table& document);
 
 } // namespace ntsim::node

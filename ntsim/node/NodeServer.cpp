@@ -53,7 +53,7 @@ const rpc::Dispatcher* NodeServer::FindDispatcher(const RPC_SYNTAX_IDENTIFIER& i
 }
 
 toml::table NodeServer::StatusDocument() const {
-    const lab::ComputerDef& computer = m_node.Computer();
+    const platform::lab::ComputerDef& computer = m_node.Computer();
     toml::table document{{"computer", computer.name},
                          {"address", computer.host + ":" + std::to_string(computer.port)},
                          {"pid", static_cast<std::int64_t>(::getpid())}};

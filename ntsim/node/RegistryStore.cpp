@@ -1,6 +1,6 @@
 #include "ntsim/node/RegistryStore.h"
 
-#include "ntsim/lab/TableReader.h"
+#include "platform/lab/TableReader.h"
 #include "ntsim/lab/TomlText.h"
 #include "platform/Utf16.h"
 #include "platform/WinError.h"
@@ -33,16 +33,16 @@ std::string SerializeRegistry(const RegistryTree& tree) {
 }
 
 RegistryTree ParseRegistryFile(const std::filesystem::path& file) {
-    toml::table document = lab::ParseTomlFile(file);
-    lab::TableReader root(document, file.string(), "");
+    toml::table document = platform::lab::ParseTomlFile(file);
+    platform::lab::TableReader root(document, file.string(), "");
     RegistryTree tree;
-    for (lab::TableReader& keyReader : root.OptionalTableArray("key")) {
+    for (platform::lab::TableReader& keyReader : root.OptionalTableArray("key")) {
         std::u16string path = platform::ToUtf16(keyReader.RequireString("path"));
         bool created = false;
         if (!path.empty() && tree.CreateKey(path, created) != ERROR_SUCCESS) {
             keyReader.FailAt("path", "expected a registry key path");
         }
-        for (lab::TableReader& valueReader : keyReader.OptionalTableArray("value")) {
+        for (platform::lab::TableReader& valueReader : keyReader.OptionalTableArray("value")) {
             std::u16string name = platform::ToUtf16(valueReader.RequireString("name"));
             DWORD type = static_cast<DWORD>(valueReader.RequireInteger("type", 0, 0xFFFFFFFF));
             std::vector<std::uint8_t> data;
@@ -70,7 +70,7 @@ RegistryStore::RegistryStore(std::filesystem::path file, const std::function<Reg
     m_tree = build();
     std::string message;
     if (!lab::ReplaceFile(m_file, SerializeRegistry(m_tree), message)) {
-        throw lab::LabFileError(m_file.string(), 0, "", "cannot be written: " + message);
+        throw platform::lab::LabFileError(m_file.string(), 0, "", "cannot be written: " + message);
     }
 }
 

@@ -1,6 +1,6 @@
 #include "ntsim/node/ServiceDatabase.h"
 
-#include "ntsim/lab/TableReader.h"
+#include "platform/lab/TableReader.h"
 #include "ntsim/lab/TomlText.h"
 #include "platform/Utf16.h"
 
@@ -9,7 +9,7 @@ namespace {
 
 using platform::ToUtf8;
 
-std::u16string RequireName(lab::TableReader& reader, std::string_view key) {
+std::u16string RequireName(platform::lab::TableReader& reader, std::string_view key) {
     std::string text = reader.RequireString(key);
     std::optional<std::u16string> name = platform::Utf8ToUtf16(text);
     if (!name || name->empty()) {
@@ -18,7 +18,7 @@ std::u16string RequireName(lab::TableReader& reader, std::string_view key) {
     return *name;
 }
 
-std::u16string OptionalText(lab::TableReader& reader, std::string_view key) {
+std::u16string OptionalText(platform::lab::TableReader& reader, std::string_view key) {
     return platform::ToUtf16(reader.OptionalString(key).value_or(""));
 }
 
@@ -42,9 +42,9 @@ SavedServices LoadSavedServices(const std::filesystem::path& file) {
     if (!std::filesystem::exists(file, error)) {
         return saved;
     }
-    toml::table document = lab::ParseTomlFile(file);
-    lab::TableReader root(document, file.string(), "");
-    for (lab::TableReader& reader : root.OptionalTableArray("service")) {
+    toml::table document = platform::lab::ParseTomlFile(file);
+    platform::lab::TableReader root(document, file.string(), "");
+    for (platform::lab::TableReader& reader : root.OptionalTableArray("service")) {
         ServiceConfig config;
         config.name = RequireName(reader, "name");
         config.displayName = OptionalText(reader, "display_name");

@@ -1,6 +1,6 @@
 #include "ntsim/node/ServiceManager.h"
 
-#include "ntsim/lab/LabFileError.h"
+#include "platform/lab/LabFileError.h"
 #include "ntsim/lab/TomlText.h"
 #include "ntsim/node/ProcessBook.h"
 #include "platform/AsciiCase.h"

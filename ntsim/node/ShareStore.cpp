@@ -1,6 +1,6 @@
 #include "ntsim/node/ShareStore.h"
 
-#include "ntsim/lab/TableReader.h"
+#include "platform/lab/TableReader.h"
 #include "ntsim/lab/TomlText.h"
 #include "platform/AsciiCase.h"
 #include "platform/NetShare.h"
@@ -33,10 +33,10 @@ std::string SerializeShares(const std::vector<Share>& shares) {
 }
 
 std::vector<Share> ParseShares(const std::filesystem::path& file) {
-    toml::table document = lab::ParseTomlFile(file);
-    lab::TableReader root(document, file.string(), "");
+    toml::table document = platform::lab::ParseTomlFile(file);
+    platform::lab::TableReader root(document, file.string(), "");
     std::vector<Share> shares;
-    for (lab::TableReader& reader : root.OptionalTableArray("share")) {
+    for (platform::lab::TableReader& reader : root.OptionalTableArray("share")) {
         Share share;
         share.name = platform::ToUtf16(reader.RequireString("name"));
         share.type = static_cast<DWORD>(reader.RequireInteger("type", 0, 0xFFFFFFFF));
@@ -106,7 +106,7 @@ ShareStore::ShareStore(std::filesystem::path file, std::vector<Share> administra
         }
     }
     if (!saved && !Save(m_shares)) {
-        throw lab::LabFileError(m_file.string(), 0, "", "cannot be written");
+        throw platform::lab::LabFileError(m_file.string(), 0, "", "cannot be written");
     }
 }
 

@@ -1,8 +1,8 @@
 // ntlab events NODE: a computer's event log, oldest first, read from its state folder (so it
 // works whether or not the computer runs).
-#include "ntsim/lab/LabFileError.h"
+#include "platform/lab/LabFileError.h"
 #include "ntsim/lab/LabLayout.h"
-#include "ntsim/lab/LabNetwork.h"
+#include "platform/lab/LabNetwork.h"
 #include "ntsim/node/EventLogStore.h"
 #include "ntsim/ntlab/LabCommand.h"
 #include "platform/EventLog.h"
@@ -42,8 +42,8 @@ int EventsCommand(LabInvocation& invocation) {
         return kBadInput;
     }
     lab::LabLayout layout(invocation.LabFolder());
-    lab::LabNetwork network;
-    const lab::ComputerDef* computer = nullptr;
+    platform::lab::LabNetwork network;
+    const platform::lab::ComputerDef* computer = nullptr;
     if (!FindLabComputer(layout, invocation.arguments[0], network, computer)) {
         return kBadInput;
     }
@@ -60,7 +60,7 @@ int EventsCommand(LabInvocation& invocation) {
                 std::printf("    %s\n", platform::ToUtf8(text).c_str());
             }
         }
-    } catch (const lab::LabFileError& error) {
+    } catch (const platform::lab::LabFileError& error) {
         std::fprintf(stderr, "ntlab: %s\n", error.what());
         return kBadInput;
     }

@@ -2,7 +2,7 @@
 // computer's environment (ComputerEnvironment.h); the command replaces ntlab, so its exit code
 // is ntlab's.
 #include "ntsim/lab/LabDefinition.h"
-#include "ntsim/lab/LabFileError.h"
+#include "platform/lab/LabFileError.h"
 #include "ntsim/node/ComputerEnvironment.h"
 #include "ntsim/ntlab/LabCommand.h"
 #include "platform/LabEnvironment.h"
@@ -24,8 +24,8 @@ int ExecCommand(LabInvocation& invocation) {
         return kBadInput;
     }
     lab::LabLayout layout(invocation.LabFolder());
-    lab::LabNetwork network;
-    const lab::ComputerDef* computer = nullptr;
+    platform::lab::LabNetwork network;
+    const platform::lab::ComputerDef* computer = nullptr;
     if (!FindLabComputer(layout, arguments[0], network, computer)) {
         return kBadInput;
     }
@@ -33,7 +33,7 @@ int ExecCommand(LabInvocation& invocation) {
     try {
         lab::MachineProfile profile = lab::LoadComputerProfile(layout, network, *computer);
         environment = node::ComputerEnvironment(layout, *computer, profile, node::InheritedEnvironment());
-    } catch (const lab::LabFileError& error) {
+    } catch (const platform::lab::LabFileError& error) {
         std::fprintf(stderr, "ntlab: %s\n", error.what());
         return kBadInput;
     }

@@ -1,7 +1,7 @@
 // ntlab inject NODE OPERATION ERROR: the next OPERATION that reaches NODE fails with ERROR
 // (one time; give the command again for more).
 #include "ntsim/lab/LabLayout.h"
-#include "ntsim/lab/LabNetwork.h"
+#include "platform/lab/LabNetwork.h"
 #include "ntsim/node/FaultInjector.h"
 #include "ntsim/ntlab/LabCommand.h"
 
@@ -25,8 +25,8 @@ int InjectCommand(LabInvocation& invocation) {
         return kBadInput;
     }
     lab::LabLayout layout(invocation.LabFolder());
-    lab::LabNetwork network;
-    const lab::ComputerDef* computer = nullptr;
+    platform::lab::LabNetwork network;
+    const platform::lab::ComputerDef* computer = nullptr;
     if (!FindLabComputer(layout, arguments[0], network, computer)) {
         return kBadInput;
     }

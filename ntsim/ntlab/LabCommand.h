@@ -2,7 +2,7 @@
 // ntlab's commands: one table (LabCommands.cpp) of names, usage lines and the functions that
 // run them. A family that brings a command of its own (`ntlab sc ...`) adds a row there.
 #include "ntsim/lab/LabLayout.h"
-#include "ntsim/lab/LabNetwork.h"
+#include "platform/lab/LabNetwork.h"
 
 #include <filesystem>
 #include <optional>
@@ -27,8 +27,8 @@ struct LabInvocation {
 
 // The lab's name directory and its computer `name`; false, with the reason written, when the
 // lab's files are bad or it has no such computer.
-bool FindLabComputer(const lab::LabLayout& layout, const std::string& name, lab::LabNetwork& network,
-                     const lab::ComputerDef*& computer);
+bool FindLabComputer(const lab::LabLayout& layout, const std::string& name, platform::lab::LabNetwork& network,
+                     const platform::lab::ComputerDef*& computer);
 
 using CommandFunction = int (*)(LabInvocation& invocation);
 

@@ -1,6 +1,6 @@
 #include "ntsim/ntlab/LabCommand.h"
 
-#include "ntsim/lab/LabFileError.h"
+#include "platform/lab/LabFileError.h"
 #include "platform/LabEnvironment.h"
 
 #include <cstdio>
@@ -48,11 +48,11 @@ bool LabInvocation::TakeOnlyLabArgument(const char* usage) {
     return true;
 }
 
-bool FindLabComputer(const lab::LabLayout& layout, const std::string& name, lab::LabNetwork& network,
-                     const lab::ComputerDef*& computer) {
+bool FindLabComputer(const lab::LabLayout& layout, const std::string& name, platform::lab::LabNetwork& network,
+                     const platform::lab::ComputerDef*& computer) {
     try {
-        network = lab::LoadLabNetwork(layout.NetworkFile());
-    } catch (const lab::LabFileError& error) {
+        network = platform::lab::LoadLabNetwork(layout.NetworkFile());
+    } catch (const platform::lab::LabFileError& error) {
         std::fprintf(stderr, "ntlab: %s\n", error.what());
         return false;
     }

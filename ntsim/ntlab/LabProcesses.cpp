@@ -71,7 +71,7 @@ pid_t LaunchNode(const lab::LabLayout& layout, const std::string& computer, cons
     return pid;
 }
 
-bool WaitUntilAnswering(const lab::LabLayout& layout, const lab::ComputerDef& computer, pid_t pid,
+bool WaitUntilAnswering(const lab::LabLayout& layout, const platform::lab::ComputerDef& computer, pid_t pid,
                         std::string& message) {
     auto deadline = platform::DeadlineAfter(kStartLimit);
     platform::controlwire::PingReply reply;

@@ -4,7 +4,7 @@
 // computer stops its ntnode and every process recorded for it, with their process groups,
 // also when the ntnode has died.
 #include "ntsim/lab/LabLayout.h"
-#include "ntsim/lab/LabNetwork.h"
+#include "platform/lab/LabNetwork.h"
 #include "ntsim/node/ProcessBook.h"
 
 #include <optional>
@@ -22,7 +22,7 @@ pid_t LaunchNode(const lab::LabLayout& layout, const std::string& computer, cons
 
 // True once the ntnode answers; false when the process `pid` ended first or gave no answer in
 // time (`message` says which).
-bool WaitUntilAnswering(const lab::LabLayout& layout, const lab::ComputerDef& computer, pid_t pid,
+bool WaitUntilAnswering(const lab::LabLayout& layout, const platform::lab::ComputerDef& computer, pid_t pid,
                         std::string& message);
 
 enum class StopOutcome { Stopped, NotRunning, DiedBefore };

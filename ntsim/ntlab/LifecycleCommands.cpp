@@ -1,7 +1,7 @@
 // ntlab start, stop and reset: bringing a lab's computers up, taking them down, clearing their
 // state.
 #include "ntsim/lab/LabDefinition.h"
-#include "ntsim/lab/LabFileError.h"
+#include "platform/lab/LabFileError.h"
 #include "ntsim/ntlab/LabCommand.h"
 #include "ntsim/ntlab/LabProcesses.h"
 
@@ -21,11 +21,11 @@ namespace fs = std::filesystem;
 std::vector<std::string> ComputersOf(const lab::LabLayout& layout) {
     std::vector<std::string> names;
     try {
-        for (const lab::ComputerDef& computer : lab::LoadLabNetwork(layout.NetworkFile()).computers) {
+        for (const platform::lab::ComputerDef& computer : platform::lab::LoadLabNetwork(layout.NetworkFile()).computers) {
             names.push_back(computer.name);
         }
         return names;
-    } catch (const lab::LabFileError&) {
+    } catch (const platform::lab::LabFileError&) {
     }
     std::error_code error;
     for (const auto& entry : fs::directory_iterator(layout.StateFolder(), error)) {
@@ -36,7 +36,7 @@ std::vector<std::string> ComputersOf(const lab::LabLayout& layout) {
     return names;
 }
 
-std::string Address(const lab::ComputerDef& computer) { return computer.host + ":" + std::to_string(computer.port); }
+std::string Address(const platform::lab::ComputerDef& computer) { return computer.host + ":" + std::to_string(computer.port); }
 
 // Held while one ntlab starts, stops or resets a lab, so that two of them at once (two shells,
 // two test programs) take turns instead of stopping each other's computers.
@@ -71,16 +71,16 @@ int StartCommand(LabInvocation& invocation) {
     lab::LabDefinition definition{lab::LabLayout(invocation.LabFolder()), {}, {}};
     try {
         definition = lab::LoadLab(invocation.LabFolder());
-    } catch (const lab::LabFileError& error) {
+    } catch (const platform::lab::LabFileError& error) {
         std::fprintf(stderr, "ntlab: %s\nntlab: nothing started\n", error.what());
         return kBadInput;
     }
     const lab::LabLayout& layout = definition.layout;
     LabLock lock(layout);
     std::printf("lab %s\n", layout.Folder().c_str());
-    std::vector<std::pair<const lab::ComputerDef*, pid_t>> launched;
+    std::vector<std::pair<const platform::lab::ComputerDef*, pid_t>> launched;
     std::string failure;
-    for (const lab::ComputerDef& computer : definition.network.computers) {
+    for (const platform::lab::ComputerDef& computer : definition.network.computers) {
         if (std::optional<node::ProcessRecord> running = RunningNode(layout, computer.name)) {
             std::printf("  %-15s %-21s already up (process %d)\n", computer.name.c_str(), Address(computer).c_str(),
                         static_cast<int>(running->pid));

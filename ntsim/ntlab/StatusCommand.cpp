@@ -1,7 +1,7 @@
 // ntlab status [LAB] [--json]: each computer with its address, up or down, and what its ntnode
 // reports: services and their states, shares, registered RPC endpoints, pipes.
 #include "ntsim/lab/LabDefinition.h"
-#include "ntsim/lab/LabFileError.h"
+#include "platform/lab/LabFileError.h"
 #include "ntsim/node/NodeControlClient.h"
 #include "ntsim/ntlab/LabCommand.h"
 
@@ -76,15 +76,15 @@ int StatusCommand(LabInvocation& invocation) {
         return kBadInput;
     }
     lab::LabLayout layout(invocation.LabFolder());
-    lab::LabNetwork network;
+    platform::lab::LabNetwork network;
     try {
-        network = lab::LoadLabNetwork(layout.NetworkFile());
-    } catch (const lab::LabFileError& error) {
+        network = platform::lab::LoadLabNetwork(layout.NetworkFile());
+    } catch (const platform::lab::LabFileError& error) {
         std::fprintf(stderr, "ntlab: %s\n", error.what());
         return kBadInput;
     }
     toml::array computers;
-    for (const lab::ComputerDef& def : network.computers) {
+    for (const platform::lab::ComputerDef& def : network.computers) {
         toml::table computer;
         if (node::FetchNodeStatus(layout, def, computer) != 0) {
             computer = toml::table{};

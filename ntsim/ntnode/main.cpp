@@ -3,7 +3,7 @@
 // computer's families on its TCP port, and on SIGTERM (or SIGINT) stops what it started and
 // exits. A bad lab file or state file: one message naming it, exit code 2, nothing served.
 #include "ntsim/lab/LabDefinition.h"
-#include "ntsim/lab/LabFileError.h"
+#include "platform/lab/LabFileError.h"
 #include "ntsim/node/Node.h"
 #include "ntsim/node/NodeFamilies.h"
 #include "ntsim/node/NodeServer.h"
@@ -52,8 +52,8 @@ int main(int argc, char** argv) {
     std::string computerName = argv[2];
     std::unique_ptr<node::Node> computer;
     try {
-        lab::LabNetwork network = lab::LoadLabNetwork(layout.NetworkFile());
-        const lab::ComputerDef* def = network.FindComputer(computerName);
+        platform::lab::LabNetwork network = platform::lab::LoadLabNetwork(layout.NetworkFile());
+        const platform::lab::ComputerDef* def = network.FindComputer(computerName);
         if (def == nullptr) {
             std::fprintf(stderr, "ntnode: %s names no computer %s\n", layout.NetworkFile().c_str(), argv[2]);
             return kBadInput;
@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         computer = std::make_unique<node::Node>(layout, std::move(network), computerName, std::move(profile));
-    } catch (const lab::LabFileError& error) {
+    } catch (const platform::lab::LabFileError& error) {
         std::fprintf(stderr, "ntnode: %s\n", error.what());
         return kBadInput;
     }

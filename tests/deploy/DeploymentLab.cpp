@@ -2,7 +2,7 @@
 
 #include "console/deploy/AgentDeployment.h"
 #include "console/deploy/ScopedHandle.h"
-#include "ntsim/lab/LabNetwork.h"
+#include "platform/lab/LabNetwork.h"
 #include "ntsim/node/NodeControlClient.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
@@ -28,7 +28,7 @@ DeploymentLab::DeploymentLab() {
 }
 
 toml::table DeploymentLab::Status() const {
-    const ntsim::lab::LabNetwork network = ntsim::lab::LoadLabNetwork(Layout().NetworkFile());
+    const platform::lab::LabNetwork network = platform::lab::LoadLabNetwork(Layout().NetworkFile());
     toml::table document;
     EXPECT_EQ(ntsim::node::FetchNodeStatus(Layout(), *network.FindComputer(kNode), document), RPC_S_OK);
     return document;

@@ -2,19 +2,19 @@
 // the field and what was expected.
 #include "TempLab.h"
 #include "ntsim/lab/LabDefinition.h"
-#include "ntsim/lab/LabFileError.h"
+#include "platform/lab/LabFileError.h"
 #include "platform/Registry.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-using ntsim::lab::LabFileError;
+using platform::lab::LabFileError;
 
 TEST(LabFiles, DefaultLabLoadsWithItsComputersAccountsAndProfiles) {
     ntsim::lab::LabDefinition lab = ntsim::lab::LoadLab(std::filesystem::path(TARN_SOURCE_DIR) / "labs/default");
     ASSERT_EQ(lab.network.computers.size(), 3u);
-    const ntsim::lab::AccountDef* admin = lab.network.FindAccount(lab.network.workstation.account);
+    const platform::lab::AccountDef* admin = lab.network.FindAccount(lab.network.workstation.account);
     ASSERT_NE(admin, nullptr);
     for (const char* node : {"NODE1", "NODE2", "ADMINWS"}) {
         EXPECT_TRUE(lab.network.Administers(*admin, node)) << node;

@@ -1,6 +1,6 @@
 // The logon authority: challenge and response over the password hash, one answer a challenge,
 // administrators told apart from other accounts.
-#include "ntsim/lab/LabNetwork.h"
+#include "platform/lab/LabNetwork.h"
 #include "ntsim/node/LogonAuthority.h"
 #include "platform/LogonProof.h"
 #include "platform/Utf16.h"
@@ -31,7 +31,7 @@ protected:
         return proof;
     }
 
-    ntsim::lab::LabNetwork m_network;
+    platform::lab::LabNetwork m_network;
     logon::Digest m_machineKey{};
 };
 

@@ -1,6 +1,6 @@
 #include "NodeProcesses.h"
 
-#include "ntsim/lab/LabNetwork.h"
+#include "platform/lab/LabNetwork.h"
 #include "ntsim/node/NodeControlClient.h"
 #include "platform/Clock.h"
 
@@ -39,8 +39,8 @@ void NodeProcesses::Start(const std::string& computer) {
         ::_exit(127);
     }
     m_running[computer] = pid;
-    ntsim::lab::LabNetwork network = ntsim::lab::LoadLabNetwork(m_lab.Folder() / "network.toml");
-    const ntsim::lab::ComputerDef* def = network.FindComputer(computer);
+    platform::lab::LabNetwork network = platform::lab::LoadLabNetwork(m_lab.Folder() / "network.toml");
+    const platform::lab::ComputerDef* def = network.FindComputer(computer);
     platform::controlwire::PingReply reply;
     auto deadline = platform::DeadlineAfter(15000);
     while (std::chrono::steady_clock::now() < deadline) {

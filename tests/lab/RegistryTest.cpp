@@ -1,6 +1,6 @@
 // A computer's registry: the tree's rules and its survival across a restart of the store.
 #include "TempLab.h"
-#include "ntsim/lab/LabFileError.h"
+#include "platform/lab/LabFileError.h"
 #include "ntsim/lab/MachineProfile.h"
 #include "ntsim/node/RegistryImage.h"
 #include "ntsim/node/RegistryStore.h"
@@ -117,7 +117,7 @@ TEST(Registry, DamagedFileIsReportedNotRebuilt) {
     try {
         ntsim::node::RegistryStore store(lab.Folder() / "registry.toml", [] { return RegistryTree(); });
         FAIL() << "a damaged registry file was accepted";
-    } catch (const ntsim::lab::LabFileError& error) {
+    } catch (const platform::lab::LabFileError& error) {
         EXPECT_EQ(error.Line(), 6u) << error.what();
         EXPECT_EQ(error.Field(), "key[1].value[1].data") << error.what();
     }

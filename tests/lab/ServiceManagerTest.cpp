@@ -1,7 +1,7 @@
 // A computer's service control manager in this process: the test plays the service process's
 // dispatcher itself (the "program" is a shell script that only hands over its token), so that
 // the states between the reports can be held as long as a case needs.
-#include "ntsim/lab/LabFileError.h"
+#include "platform/lab/LabFileError.h"
 #include "ntsim/node/ServiceManager.h"
 #include "platform/Clock.h"
 #include "platform/ServiceControlProtocol.h"
@@ -188,7 +188,7 @@ TEST_F(ServiceManagerCore, DatabaseKeepsCreatedAndDeletedServicesButNotMarkedOne
     EXPECT_EQ(names, std::vector<std::u16string>{u"Kept"});
 
     std::ofstream(m_folder / "services.toml") << "[[service]]\nname = \"Broken\"\ntype = \"sixteen\"\n";
-    EXPECT_THROW(ServiceManager damaged(Setup()), ntsim::lab::LabFileError);
+    EXPECT_THROW(ServiceManager damaged(Setup()), platform::lab::LabFileError);
 }
 
 } // namespace

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace ntsim::lab {
+namespace platform::lab {
 
 struct ProviderDef {
     std::string name; // "Microsoft Windows Network"
@@ -70,4 +70,4 @@ LabNetwork LoadLabNetwork(const std::filesystem::path& file);
 // A valid computer name: 1 to 15 letters, digits, '-' or '_'.
 bool IsValidComputerName(std::string_view name);
 
-} // namespace ntsim::lab
+} // namespace platform::lab

@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace ntsim::lab {
+namespace platform::lab {
 
 class LabFileError : public std::runtime_error {
 public:
@@ -23,4 +23,4 @@ private:
     std::string m_problem;
 };
 
-} // namespace ntsim::lab
+} // namespace platform::lab

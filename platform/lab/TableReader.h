@@ -3,7 +3,7 @@
 // expected kind and range or throws a LabFileError naming the file, the line, the field and what
 // was expected; Finish() refuses fields nobody asked for, so that a misspelt field is an error
 // rather than a silently ignored line.
-#include "ntsim/lab/LabFileError.h"
+#include "platform/lab/LabFileError.h"
 
 #include <toml++/toml.h>
 
@@ -17,7 +17,7 @@
 #include <utility>
 #include <vector>
 
-namespace ntsim::lab {
+namespace platform::lab {
 
 // Parses a TOML file; a missing file or a syntax error becomes a LabFileError.
 toml::table ParseTomlFile(const std::filesystem::path& file);
@@ -83,4 +83,4 @@ private:
     std::set<std::string, std::less<>> m_used;
 };
 
-} // namespace ntsim::lab
+} // namespace platform::lab

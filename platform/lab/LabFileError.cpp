@@ -1,6 +1,6 @@
-#include "ntsim/lab/LabFileError.h"
+#include "platform/lab/LabFileError.h"
 
-namespace ntsim::lab {
+namespace platform::lab {
 namespace {
 
 // "file:line: field: problem", leaving out what is not known.
@@ -22,4 +22,4 @@ LabFileError::LabFileError(std::string file, std::size_t line, std::string field
     : std::runtime_error(Compose(file, line, field, problem)), m_file(std::move(file)), m_line(line),
       m_field(std::move(field)), m_problem(std::move(problem)) {}
 
-} // namespace ntsim::lab
+} // namespace platform::lab

@@ -1,11 +1,11 @@
-#include "ntsim/lab/LabNetwork.h"
+#include "platform/lab/LabNetwork.h"
 
-#include "ntsim/lab/TableReader.h"
+#include "platform/lab/TableReader.h"
 #include "platform/AsciiCase.h"
 
 #include <algorithm>
 
-namespace ntsim::lab {
+namespace platform::lab {
 namespace {
 
 constexpr const char* kDefaultProvider = "Microsoft Windows Network";
@@ -182,4 +182,4 @@ LabNetwork LoadLabNetwork(const std::filesystem::path& file) {
     return network;
 }
 
-} // namespace ntsim::lab
+} // namespace platform::lab

@@ -1,9 +1,9 @@
-#include "ntsim/lab/TableReader.h"
+#include "platform/lab/TableReader.h"
 
 #include <fstream>
 #include <sstream>
 
-namespace ntsim::lab {
+namespace platform::lab {
 namespace {
 
 std::string Describe(const toml::node& node) {
@@ -188,4 +188,4 @@ void TableReader::Finish() const {
     }
 }
 
-} // namespace ntsim::lab
+} // namespace platform::lab
