@@ -1,7 +1,7 @@
 #include "ntsim/lab/LabDefinition.h"
 
-#include "platform/lab/LabFileError.h"
 #include "platform/AsciiCase.h"
+#include "platform/lab/LabFileError.h"
 
 namespace ntsim::lab {
 

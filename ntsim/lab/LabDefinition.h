@@ -3,8 +3,8 @@
 // against each other. Loading it either yields a complete, consistent definition or throws one
 // LabFileError; nothing is started from a half-read lab.
 #include "ntsim/lab/LabLayout.h"
-#include "platform/lab/LabNetwork.h"
 #include "ntsim/lab/MachineProfile.h"
+#include "platform/lab/LabNetwork.h"
 
 #include <filesystem>
 #include <vector>

@@ -1,8 +1,8 @@
 #include "ntsim/lab/MachineProfile.h"
 
-#include "platform/lab/TableReader.h"
 #include "platform/AsciiCase.h"
 #include "platform/Registry.h"
+#include "platform/lab/TableReader.h"
 
 #include <algorithm>
 #include <cctype>

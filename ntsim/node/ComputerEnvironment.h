@@ -4,8 +4,8 @@
 // computer's own tools in its system folder first, and the variables an NT process has
 // (COMPUTERNAME, SystemRoot, windir, OS).
 #include "ntsim/lab/LabLayout.h"
-#include "platform/lab/LabNetwork.h"
 #include "ntsim/lab/MachineProfile.h"
+#include "platform/lab/LabNetwork.h"
 
 #include <filesystem>
 #include <map>

@@ -1,10 +1,10 @@
 #include "ntsim/node/EventLogStore.h"
 
-#include "platform/lab/TableReader.h"
 #include "ntsim/lab/TomlText.h"
 #include "platform/EventLog.h"
 #include "platform/Utf16.h"
 #include "platform/WinError.h"
+#include "platform/lab/TableReader.h"
 
 #include <cerrno>
 #include <chrono>

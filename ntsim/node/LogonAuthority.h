@@ -4,8 +4,8 @@
 // administer this computer. The server sides of the families ask it about every caller: the
 // service control manager and the pipe router of the computer, its registry, shares, files and
 // event log.
-#include "platform/lab/LabNetwork.h"
 #include "platform/LogonProof.h"
+#include "platform/lab/LabNetwork.h"
 
 #include <cstdint>
 #include <map>

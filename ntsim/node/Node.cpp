@@ -1,11 +1,11 @@
 #include "ntsim/node/Node.h"
 
-#include "platform/lab/LabFileError.h"
 #include "ntsim/node/RegistryImage.h"
 #include "platform/LabEnvironment.h"
 #include "platform/NetShare.h"
 #include "platform/Utf16.h"
 #include "platform/WinError.h"
+#include "platform/lab/LabFileError.h"
 
 #include <fcntl.h>
 #include <fstream>

@@ -4,7 +4,6 @@
 // registry, shares, files, event log, logon authority, one-time failures and the processes it
 // started.
 #include "ntsim/lab/LabLayout.h"
-#include "platform/lab/LabNetwork.h"
 #include "ntsim/lab/MachineProfile.h"
 #include "ntsim/node/ComputerEnvironment.h"
 #include "ntsim/node/EventLogStore.h"
@@ -15,6 +14,7 @@
 #include "ntsim/node/RegistryStore.h"
 #include "ntsim/node/ShareStore.h"
 #include "platform/NtPath.h"
+#include "platform/lab/LabNetwork.h"
 
 #include <memory>
 #include <string>

@@ -2,8 +2,8 @@
 // ntlab's side of the node-control interface: is a computer's ntnode up, and its status
 // document.
 #include "ntsim/lab/LabLayout.h"
-#include "platform/lab/LabNetwork.h"
 #include "platform/NodeControlProtocol.h"
+#include "platform/lab/LabNetwork.h"
 
 #include <toml++/toml.h>
 

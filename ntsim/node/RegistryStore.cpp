@@ -1,9 +1,9 @@
 #include "ntsim/node/RegistryStore.h"
 
-#include "platform/lab/TableReader.h"
 #include "ntsim/lab/TomlText.h"
 #include "platform/Utf16.h"
 #include "platform/WinError.h"
+#include "platform/lab/TableReader.h"
 
 namespace ntsim::node {
 namespace {

@@ -1,8 +1,8 @@
 #include "ntsim/node/ServiceDatabase.h"
 
-#include "platform/lab/TableReader.h"
 #include "ntsim/lab/TomlText.h"
 #include "platform/Utf16.h"
+#include "platform/lab/TableReader.h"
 
 namespace ntsim::node {
 namespace {

@@ -1,6 +1,5 @@
 #include "ntsim/node/ServiceManager.h"
 
-#include "platform/lab/LabFileError.h"
 #include "ntsim/lab/TomlText.h"
 #include "ntsim/node/ProcessBook.h"
 #include "platform/AsciiCase.h"
@@ -9,6 +8,7 @@
 #include "platform/ServiceControlProtocol.h"
 #include "platform/Utf16.h"
 #include "platform/WinError.h"
+#include "platform/lab/LabFileError.h"
 
 #include <algorithm>
 #include <cstdio>

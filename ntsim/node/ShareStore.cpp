@@ -1,12 +1,12 @@
 #include "ntsim/node/ShareStore.h"
 
-#include "platform/lab/TableReader.h"
 #include "ntsim/lab/TomlText.h"
 #include "platform/AsciiCase.h"
 #include "platform/NetShare.h"
 #include "platform/NtPath.h"
 #include "platform/Utf16.h"
 #include "platform/WinError.h"
+#include "platform/lab/TableReader.h"
 
 #include <algorithm>
 

@@ -1,12 +1,12 @@
 // ntlab events NODE: a computer's event log, oldest first, read from its state folder (so it
 // works whether or not the computer runs).
-#include "platform/lab/LabFileError.h"
 #include "ntsim/lab/LabLayout.h"
-#include "platform/lab/LabNetwork.h"
 #include "ntsim/node/EventLogStore.h"
 #include "ntsim/ntlab/LabCommand.h"
 #include "platform/EventLog.h"
 #include "platform/Utf16.h"
+#include "platform/lab/LabFileError.h"
+#include "platform/lab/LabNetwork.h"
 
 #include <cstdio>
 #include <ctime>

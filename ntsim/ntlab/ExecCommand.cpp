@@ -2,10 +2,10 @@
 // computer's environment (ComputerEnvironment.h); the command replaces ntlab, so its exit code
 // is ntlab's.
 #include "ntsim/lab/LabDefinition.h"
-#include "platform/lab/LabFileError.h"
 #include "ntsim/node/ComputerEnvironment.h"
 #include "ntsim/ntlab/LabCommand.h"
 #include "platform/LabEnvironment.h"
+#include "platform/lab/LabFileError.h"
 
 #include <cerrno>
 #include <cstdio>

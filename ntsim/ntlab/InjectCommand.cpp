@@ -1,9 +1,9 @@
 // ntlab inject NODE OPERATION ERROR: the next OPERATION that reaches NODE fails with ERROR
 // (one time; give the command again for more).
 #include "ntsim/lab/LabLayout.h"
-#include "platform/lab/LabNetwork.h"
 #include "ntsim/node/FaultInjector.h"
 #include "ntsim/ntlab/LabCommand.h"
+#include "platform/lab/LabNetwork.h"
 
 #include <charconv>
 #include <cstdio>

@@ -1,7 +1,7 @@
 #include "ntsim/ntlab/LabCommand.h"
 
-#include "platform/lab/LabFileError.h"
 #include "platform/LabEnvironment.h"
+#include "platform/lab/LabFileError.h"
 
 #include <cstdio>
 

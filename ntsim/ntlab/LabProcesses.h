@@ -4,8 +4,8 @@
 // computer stops its ntnode and every process recorded for it, with their process groups,
 // also when the ntnode has died.
 #include "ntsim/lab/LabLayout.h"
-#include "platform/lab/LabNetwork.h"
 #include "ntsim/node/ProcessBook.h"
+#include "platform/lab/LabNetwork.h"
 
 #include <optional>
 #include <string>

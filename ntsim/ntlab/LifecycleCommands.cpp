@@ -1,9 +1,9 @@
 // ntlab start, stop and reset: bringing a lab's computers up, taking them down, clearing their
 // state.
 #include "ntsim/lab/LabDefinition.h"
-#include "platform/lab/LabFileError.h"
 #include "ntsim/ntlab/LabCommand.h"
 #include "ntsim/ntlab/LabProcesses.h"
+#include "platform/lab/LabFileError.h"
 
 #include <cstdio>
 #include <fcntl.h>

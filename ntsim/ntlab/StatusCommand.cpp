@@ -1,9 +1,9 @@
 // ntlab status [LAB] [--json]: each computer with its address, up or down, and what its ntnode
 // reports: services and their states, shares, registered RPC endpoints, pipes.
 #include "ntsim/lab/LabDefinition.h"
-#include "platform/lab/LabFileError.h"
 #include "ntsim/node/NodeControlClient.h"
 #include "ntsim/ntlab/LabCommand.h"
+#include "platform/lab/LabFileError.h"
 
 #include <algorithm>
 #include <cstdio>

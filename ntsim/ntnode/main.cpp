@@ -3,11 +3,11 @@
 // computer's families on its TCP port, and on SIGTERM (or SIGINT) stops what it started and
 // exits. A bad lab file or state file: one message naming it, exit code 2, nothing served.
 #include "ntsim/lab/LabDefinition.h"
-#include "platform/lab/LabFileError.h"
 #include "ntsim/node/Node.h"
 #include "ntsim/node/NodeFamilies.h"
 #include "ntsim/node/NodeServer.h"
 #include "ntsim/node/ProcessBook.h"
+#include "platform/lab/LabFileError.h"
 
 #include <csignal>
 #include <cstdio>

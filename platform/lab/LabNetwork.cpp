@@ -1,7 +1,7 @@
 #include "platform/lab/LabNetwork.h"
 
-#include "platform/lab/TableReader.h"
 #include "platform/AsciiCase.h"
+#include "platform/lab/TableReader.h"
 
 #include <algorithm>
 

@@ -2,7 +2,6 @@
 
 #include "console/deploy/AgentDeployment.h"
 #include "console/deploy/ScopedHandle.h"
-#include "platform/lab/LabNetwork.h"
 #include "ntsim/node/NodeControlClient.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
@@ -10,6 +9,7 @@
 #include "platform/Service.h"
 #include "platform/Utf16.h"
 #include "platform/WinError.h"
+#include "platform/lab/LabNetwork.h"
 
 #include <algorithm>
 #include <chrono>

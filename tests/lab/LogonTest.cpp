@@ -1,10 +1,10 @@
 // The logon authority: challenge and response over the password hash, one answer a challenge,
 // administrators told apart from other accounts.
-#include "platform/lab/LabNetwork.h"
 #include "ntsim/node/LogonAuthority.h"
 #include "platform/LogonProof.h"
 #include "platform/Utf16.h"
 #include "platform/WinError.h"
+#include "platform/lab/LabNetwork.h"
 
 #include <gtest/gtest.h>
 

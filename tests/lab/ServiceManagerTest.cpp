@@ -1,11 +1,11 @@
 // A computer's service control manager in this process: the test plays the service process's
 // dispatcher itself (the "program" is a shell script that only hands over its token), so that
 // the states between the reports can be held as long as a case needs.
-#include "platform/lab/LabFileError.h"
 #include "ntsim/node/ServiceManager.h"
 #include "platform/Clock.h"
 #include "platform/ServiceControlProtocol.h"
 #include "platform/WinError.h"
+#include "platform/lab/LabFileError.h"
 
 #include <gtest/gtest.h>
 
