@@ -4,12 +4,12 @@
 // temporary lab, each install and removal bounded by the deployment's own limits.
 //
 //   bench_agent_deploy [ROUNDS]     (1 to 10, default 3)
-#include "NodeProcesses.h"
-#include "TempLab.h"
 #include "console/deploy/AgentDeployment.h"
 #include "console/deploy/DeploymentNames.h"
 #include "platform/Clock.h"
 #include "platform/LabEnvironment.h"
+#include "tests/lab/support/NodeProcesses.h"
+#include "tests/lab/support/TempLab.h"
 
 #include <fcntl.h>
 #include <unistd.h>

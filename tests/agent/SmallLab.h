@@ -2,7 +2,7 @@
 // A lab of one server, NODE1, and the workstation ADMINWS, whose account administers both, in a
 // temporary folder on free ports, running (ntlab start) for the life of the object. Its times
 // are scaled down.
-#include "tests/lab/TempLab.h"
+#include "tests/lab/support/TempLab.h"
 
 #include <string>
 #include <vector>

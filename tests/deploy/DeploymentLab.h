@@ -3,11 +3,11 @@
 // workstation's administrator), with the deployment's own waits at 0.01 and the lab's own view
 // of NODE1 for checking what a deployment left there: the status document of its ntnode, its
 // service database file and its drive folders.
-#include "WorkstationLab.h"
 #include "ntsim/lab/LabLayout.h"
 #include "ntsim/node/ServiceDatabase.h"
 #include "platform/Service.h"
 #include "platform/WinTypes.h"
+#include "tests/lab/support/WorkstationLab.h"
 
 #include <gtest/gtest.h>
 #include <toml++/toml.h>

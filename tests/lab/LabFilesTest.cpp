@@ -1,9 +1,9 @@
 // The lab's files: a good lab loads whole; a bad one gives one error naming the file, the line,
 // the field and what was expected.
-#include "TempLab.h"
 #include "ntsim/lab/LabDefinition.h"
-#include "platform/lab/LabFileError.h"
 #include "platform/Registry.h"
+#include "platform/lab/LabFileError.h"
+#include "tests/lab/support/TempLab.h"
 
 #include <gtest/gtest.h>
 

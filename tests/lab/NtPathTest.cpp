@@ -1,7 +1,7 @@
 // NT paths of a simulated computer: parsing, the drives behind them, and the host drive.
-#include "TempLab.h"
 #include "platform/NtPath.h"
 #include "platform/WinError.h"
+#include "tests/lab/support/TempLab.h"
 
 #include <gtest/gtest.h>
 

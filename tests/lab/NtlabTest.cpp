@@ -1,10 +1,10 @@
 // ntlab as a user runs it: start, status and stop of a lab made in a temporary folder, stop
 // leaving no process of the lab behind (also when an ntnode died and left a process running),
 // a bad lab file starting nothing, and the default lab of the source tree.
-#include "NodeProcesses.h"
-#include "TempLab.h"
 #include "ntsim/node/ProcessBook.h"
 #include "platform/LabEnvironment.h"
+#include "tests/lab/support/NodeProcesses.h"
+#include "tests/lab/support/TempLab.h"
 
 #include <gtest/gtest.h>
 

@@ -2,11 +2,11 @@
 // interface as a process of NODE1 and calls it by the computer's name, as the workstation's
 // administrator (impersonation succeeds) and as a process of NODE2 (a null session: it gets in
 // only through NullSessionPipes, and cannot be impersonated).
-#include "WorkstationLab.h"
 #include "platform/Utf16.h"
 #include "platform/WinError.h"
 #include "platform/rpc/Rpc.h"
 #include "platform/rpc/ServerCall.h"
+#include "tests/lab/support/WorkstationLab.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,6 @@
 // Named pipes across the lab: a service of NODE1 (the test service program in pipe mode) serves
 // a pipe; this test process opens it by name as the workstation's administrator and as a
 // process of NODE2 (a null session), and the serving end learns who opened it.
-#include "WorkstationLab.h"
 #include "platform/Clock.h"
 #include "platform/CreateFile.h"
 #include "platform/LastError.h"
@@ -9,6 +8,7 @@
 #include "platform/Pipe.h"
 #include "platform/Service.h"
 #include "platform/WinError.h"
+#include "tests/lab/support/WorkstationLab.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // A computer's registry: the tree's rules and its survival across a restart of the store.
-#include "TempLab.h"
-#include "platform/lab/LabFileError.h"
 #include "ntsim/lab/MachineProfile.h"
 #include "ntsim/node/RegistryImage.h"
 #include "ntsim/node/RegistryStore.h"
 #include "platform/Registry.h"
 #include "platform/WinError.h"
+#include "platform/lab/LabFileError.h"
+#include "tests/lab/support/TempLab.h"
 
 #include <gtest/gtest.h>
 

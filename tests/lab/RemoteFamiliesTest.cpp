@@ -1,7 +1,5 @@
 // The registry, share, file and event-log families as programs call them: this test process
 // acts as the lab's workstation (VTARN_LAB set) and calls real ntnode processes.
-#include "NodeProcesses.h"
-#include "TempLab.h"
 #include "ntsim/node/EventLogStore.h"
 #include "ntsim/node/FaultInjector.h"
 #include "ntsim/node/RegistryImage.h"
@@ -14,6 +12,8 @@
 #include "platform/Registry.h"
 #include "platform/Utf16.h"
 #include "platform/WinError.h"
+#include "tests/lab/support/NodeProcesses.h"
+#include "tests/lab/support/TempLab.h"
 
 #include <gtest/gtest.h>
 

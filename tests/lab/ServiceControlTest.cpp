@@ -1,13 +1,13 @@
 // The service control manager as the console and the agent use it: this test process acts as
 // the lab's workstation and drives NODE1's real ntnode, which starts the test service program
 // (tests/lab/programs) as a real process.
-#include "WorkstationLab.h"
 #include "platform/Clock.h"
 #include "platform/LabEnvironment.h"
 #include "platform/LastError.h"
 #include "platform/NtPath.h"
 #include "platform/Service.h"
 #include "platform/WinError.h"
+#include "tests/lab/support/WorkstationLab.h"
 
 #include <gtest/gtest.h>
 

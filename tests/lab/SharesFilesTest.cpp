@@ -1,11 +1,11 @@
 // A computer's shares and the files reached through them, on a computer prepared in a
 // temporary lab: the hidden share the console makes on the system root, a program copied into
 // it and deleted again, and the refusals and errors on the way.
-#include "TempLab.h"
 #include "ntsim/lab/LabDefinition.h"
 #include "ntsim/node/Node.h"
 #include "platform/NetShare.h"
 #include "platform/WinError.h"
+#include "tests/lab/support/TempLab.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "WorkstationLab.h"
+#include "tests/lab/support/WorkstationLab.h"
 
 #include "platform/Clock.h"
 #include "platform/LabEnvironment.h"

@@ -1,7 +1,7 @@
 #pragma once
 // ntnode processes of a temporary lab for one test, and the environment a test process needs
 // to act as a process of that lab.
-#include "TempLab.h"
+#include "tests/lab/support/TempLab.h"
 
 #include <map>
 #include <optional>

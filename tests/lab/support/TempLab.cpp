@@ -1,4 +1,4 @@
-#include "TempLab.h"
+#include "tests/lab/support/TempLab.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -2,9 +2,9 @@
 // The fixture of the service and pipe tests: a temporary lab (NODE1, NODE2, the workstation
 // ADMINWS) with NODE1's ntnode running, this test process acting as the lab's workstation
 // (logged on as Administrator), and waits at a small time scale.
-#include "NodeProcesses.h"
-#include "TempLab.h"
 #include "platform/WinTypes.h"
+#include "tests/lab/support/NodeProcesses.h"
+#include "tests/lab/support/TempLab.h"
 
 #include <gtest/gtest.h>
 

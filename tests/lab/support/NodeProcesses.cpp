@@ -1,8 +1,8 @@
-#include "NodeProcesses.h"
+#include "tests/lab/support/NodeProcesses.h"
 
-#include "platform/lab/LabNetwork.h"
 #include "ntsim/node/NodeControlClient.h"
 #include "platform/Clock.h"
+#include "platform/lab/LabNetwork.h"
 
 #include <cstdlib>
 #include <fcntl.h>
