@@ -5,7 +5,6 @@
 #include "platform/Utf16.h"
 #include "platform/WinError.h"
 #include "platform/lab/LabFileError.h"
-#include "platform/rpc/EndpointResolver.h"
 
 #include <cstdio>
 #include <mutex>
@@ -30,16 +29,6 @@ std::u16string_view StripBackslashes(std::u16string_view name) {
         name.remove_prefix(1);
     }
     return name;
-}
-
-RPC_STATUS ResolveFromDirectory(std::u16string_view computer, rpc::EndpointMapperAddress& address) {
-    ComputerAddress found;
-    if (FindComputer(computer, found) != ERROR_SUCCESS) {
-        return RPC_S_SERVER_UNAVAILABLE;
-    }
-    address.host = ToUtf16(found.host);
-    address.port = ToUtf16(std::to_string(found.port));
-    return RPC_S_OK;
 }
 
 } // namespace
@@ -94,11 +83,6 @@ DWORD FindComputer(std::u16string_view name, ComputerAddress& out) {
     out.port = computer->port;
     out.local = EqualsIgnoreCase(out.name, own);
     return ERROR_SUCCESS;
-}
-
-void InstallComputerResolver() {
-    static std::once_flag installed;
-    std::call_once(installed, [] { rpc::SetEndpointMapperResolver(ResolveFromDirectory); });
 }
 
 } // namespace platform::lab

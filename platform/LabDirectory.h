@@ -29,8 +29,4 @@ std::u16string OwnComputer();
 // ERROR_BAD_NETPATH when the lab has no such computer or there is no lab.
 DWORD FindComputer(std::u16string_view name, ComputerAddress& out);
 
-// Points the RPC runtime's endpoint-map lookup at the name directory (idempotent). Every
-// family of the platform that calls a computer installs it before its first call.
-void InstallComputerResolver();
-
 } // namespace platform::lab

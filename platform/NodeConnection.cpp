@@ -15,7 +15,6 @@ NodeConnection::~NodeConnection() {
 }
 
 DWORD NodeConnection::Open(std::u16string_view computer) {
-    InstallComputerResolver();
     ComputerAddress address;
     DWORD status = FindComputer(computer, address);
     return status == ERROR_SUCCESS ? OpenAt(address) : status;

@@ -1,5 +1,6 @@
 #include "platform/rpc/EndpointResolver.h"
 
+#include "platform/LabDirectory.h"
 #include "platform/LabEnvironment.h"
 #include "platform/Utf16.h"
 #include "platform/WinError.h"
@@ -9,7 +10,22 @@
 namespace rpc {
 namespace {
 
+// A computer of the lab: its ntnode, which serves the computer's endpoint map, as the lab's name
+// directory has it. An unknown computer (or an unreadable directory) is not available.
+RPC_STATUS ResolveFromDirectory(std::u16string_view computer, EndpointMapperAddress& address) {
+    platform::lab::ComputerAddress found;
+    if (platform::lab::FindComputer(computer, found) != ERROR_SUCCESS) {
+        return RPC_S_SERVER_UNAVAILABLE;
+    }
+    address.host = platform::ToUtf16(found.host);
+    address.port = platform::ToUtf16(std::to_string(found.port));
+    return RPC_S_OK;
+}
+
 RPC_STATUS DefaultResolver(std::u16string_view computer, EndpointMapperAddress& address) {
+    if (platform::lab::LabFolder()) {
+        return ResolveFromDirectory(computer, address);
+    }
     address = {std::u16string(computer), kDefaultEndpointMapperPort};
     if (!computer.empty()) {
         return RPC_S_OK;

@@ -1,8 +1,9 @@
 #pragma once
-// Where a computer's endpoint map is: a TCP address and port. The lab installs a resolver that
-// reads its name directory; without one, the computer name is taken for a host name (the own
-// computer: the address in VTARN_NTNODE, "host:port", when set, else 127.0.0.1) and the endpoint
-// map for one listening on kDefaultEndpointMapperPort.
+// Where a computer's endpoint map is: a TCP address and port. By default, in a lab (VTARN_LAB
+// set) the computer is looked up in the lab's name directory from the first call on; without a
+// lab the computer name is taken for a host name (the own computer: the address in VTARN_NTNODE,
+// "host:port", when set, else 127.0.0.1) and the endpoint map for one listening on
+// kDefaultEndpointMapperPort. Tests may install a resolver of their own.
 #include "platform/rpc/RpcInterface.h"
 
 #include <functional>

@@ -1,5 +1,7 @@
 // "ncacn_ip_tcp": endpoints are TCP port numbers. A server listens on 127.0.0.1 unless
-// VTARN_RPC_LISTEN_ADDRESS names another address (0.0.0.0 or :: for all interfaces).
+// VTARN_RPC_LISTEN_ADDRESS names another address (0.0.0.0 or :: for all interfaces). In a lab a
+// client's network address may be a computer's name: the lab's name directory gives its host.
+#include "platform/LabDirectory.h"
 #include "platform/LabEnvironment.h"
 #include "platform/Utf16.h"
 #include "platform/WinError.h"
@@ -34,6 +36,19 @@ std::optional<std::string> PortText(std::u16string_view endpoint) {
         return std::nullopt;
     }
     return std::to_string(value);
+}
+
+// The host to connect to for `networkAddress`: the host of the lab's computer of that name, as
+// a name service would answer, else the address itself.
+std::optional<std::string> HostOf(std::u16string_view networkAddress) {
+    if (networkAddress.empty()) {
+        return kDefaultAddress;
+    }
+    platform::lab::ComputerAddress computer;
+    if (platform::lab::FindComputer(networkAddress, computer) == ERROR_SUCCESS) {
+        return computer.host;
+    }
+    return platform::Utf16ToUtf8(networkAddress);
 }
 
 struct AddressList {
@@ -109,8 +124,7 @@ public:
         if (!port) {
             return RPC_S_INVALID_ENDPOINT_FORMAT;
         }
-        auto host = networkAddress.empty() ? std::optional<std::string>(kDefaultAddress)
-                                           : platform::Utf16ToUtf8(networkAddress);
+        std::optional<std::string> host = HostOf(networkAddress);
         if (!host) {
             return RPC_S_INVALID_NET_ADDR;
         }

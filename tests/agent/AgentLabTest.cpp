@@ -9,11 +9,9 @@
 
 #include "agent/include/NodeAgentClient.h"
 #include "platform/Clock.h"
-#include "platform/LabDirectory.h"
 #include "platform/NtPath.h"
 #include "platform/Service.h"
 #include "platform/WinError.h"
-#include "platform/rpc/EndpointResolver.h"
 #include "platform/rpc/Rpc.h"
 
 #include <gmock/gmock.h>
@@ -41,16 +39,12 @@ public:
         }
         ::unsetenv("VTARN_NTNODE");
         ::setenv("VTARN_LAB", lab.c_str(), 1);
-        // As the console's first call of a computer would. It is installed once a process, so
-        // the workstation's calls work in the first AsTheWorkstation of a test program only.
-        platform::lab::InstallComputerResolver();
     }
     ~AsTheWorkstation() {
         ::unsetenv("VTARN_LAB");
         if (m_ownEndpointMap) {
             ::setenv("VTARN_NTNODE", m_ownEndpointMap->c_str(), 1);
         }
-        rpc::SetEndpointMapperResolver({}); // the lab's resolver goes with the lab
     }
     AsTheWorkstation(const AsTheWorkstation&) = delete;
     AsTheWorkstation& operator=(const AsTheWorkstation&) = delete;

@@ -209,18 +209,6 @@ TEST_F(ServiceControl, RegistrationOutlivesAnNtnodeRestartAndItsProcessDoesNot) 
     EXPECT_EQ(status.dwCurrentState, SERVICE_STOPPED);
 }
 
-// What a command prints on standard output and its exit status.
-std::pair<std::string, int> RunCommand(const std::string& command) {
-    FILE* output = ::popen((command + " 2>&1").c_str(), "r");
-    std::string text;
-    char chunk[256];
-    while (output != nullptr && std::fgets(chunk, sizeof chunk, output) != nullptr) {
-        text += chunk;
-    }
-    int status = output != nullptr ? ::pclose(output) : -1;
-    return {text, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
-}
-
 TEST_F(ServiceControl, NtlabScQueriesStartsAndStopsWithTheManagersErrors) {
     {
         ScHandle manager{OpenManager()};
@@ -228,7 +216,7 @@ TEST_F(ServiceControl, NtlabScQueriesStartsAndStopsWithTheManagersErrors) {
         ASSERT_NE(service.value, nullptr) << GetLastError();
     }
     std::string sc = labtest::Program("ntlab").string() + " --lab " + m_lab.Folder().string() + " sc NODE1 ";
-    auto [started, startStatus] = RunCommand(sc + "start TarnTestService run 'two words'");
+    auto [started, startStatus] = labtest::RunCommand(sc + "start TarnTestService run 'two words'");
     EXPECT_EQ(startStatus, 0) << started;
     EXPECT_NE(started.find("SERVICE_NAME: TarnTestService"), std::string::npos) << started;
     std::vector<std::string> lines;
@@ -238,10 +226,10 @@ TEST_F(ServiceControl, NtlabScQueriesStartsAndStopsWithTheManagersErrors) {
     }
     EXPECT_EQ(lines.size() > 5 ? lines[5] : "", "main two words");
 
-    auto [queried, queryStatus] = RunCommand(sc + "query RPCSS");
+    auto [queried, queryStatus] = labtest::RunCommand(sc + "query RPCSS");
     EXPECT_EQ(queryStatus, 0);
     EXPECT_NE(queried.find("STATE              : 4  RUNNING"), std::string::npos) << queried;
-    auto [stopped, stopStatus] = RunCommand(sc + "stop TarnTestService");
+    auto [stopped, stopStatus] = labtest::RunCommand(sc + "stop TarnTestService");
     EXPECT_EQ(stopStatus, 0);
     EXPECT_NE(stopped.find("STATE              : 3  STOP_PENDING"), std::string::npos) << stopped;
 
@@ -252,7 +240,7 @@ TEST_F(ServiceControl, NtlabScQueriesStartsAndStopsWithTheManagersErrors) {
          "[SC] OpenSCManager FAILED 1722:"},
     };
     for (const auto& [command, expected] : failures) {
-        auto [text, status] = RunCommand(command);
+        auto [text, status] = labtest::RunCommand(command);
         EXPECT_EQ(status, 1) << command;
         EXPECT_NE(text.find(expected), std::string::npos) << text;
     }

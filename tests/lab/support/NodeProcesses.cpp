@@ -4,6 +4,7 @@
 #include "platform/Clock.h"
 #include "platform/lab/LabNetwork.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <stdexcept>
@@ -18,6 +19,17 @@ std::filesystem::path Program(const std::string& name) {
         throw std::runtime_error("TARN_BIN_DIR is not set; run the tests through ctest");
     }
     return std::filesystem::path(folder) / name;
+}
+
+std::pair<std::string, int> RunCommand(const std::string& command) {
+    FILE* output = ::popen((command + " 2>&1").c_str(), "r");
+    std::string text;
+    char chunk[256];
+    while (output != nullptr && std::fgets(chunk, sizeof chunk, output) != nullptr) {
+        text += chunk;
+    }
+    int status = output != nullptr ? ::pclose(output) : -1;
+    return {text, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
 }
 
 NodeProcesses::~NodeProcesses() {

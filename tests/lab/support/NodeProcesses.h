@@ -7,11 +7,16 @@
 #include <optional>
 #include <string>
 #include <sys/types.h>
+#include <utility>
 
 namespace labtest {
 
 // A program of the build ($TARN_BIN_DIR/name).
 std::filesystem::path Program(const std::string& name);
+
+// Runs `command` through the shell and waits for it: what it printed (standard output and
+// standard error) and its exit status (-1 when it did not exit).
+std::pair<std::string, int> RunCommand(const std::string& command);
 
 class NodeProcesses {
 public:
