@@ -54,14 +54,14 @@ std::optional<std::u16string> ExpandInsert(std::u16string_view text, std::size_t
         pos = close + 1;
     }
     std::size_t parsed = 0;
-    platform::format_detail::FormatSpec spec;
-    if (arguments == nullptr || !platform::format_detail::ParseSpec(conversion, parsed, spec) ||
-        parsed != conversion.size() || spec.conversion == u'%') {
+    platform::format_detail::Directive directive;
+    if (arguments == nullptr || !platform::format_detail::ParseDirective(conversion, parsed, directive) ||
+        parsed != conversion.size() || directive.conversion == u'%') {
         return std::nullopt;
     }
     const DWORD_PTR value = arguments[number - 1];
     platform::format_detail::FormatArg arg;
-    if (spec.conversion == u's') {
+    if (directive.conversion == u's') {
         arg = platform::format_detail::MakeArg(reinterpret_cast<const WCHAR*>(value));
     } else {
         arg = platform::format_detail::MakeArg(value);

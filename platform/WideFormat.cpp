@@ -66,12 +66,12 @@ std::u16string Digits(const FormatArg& arg, char16_t conversion) {
     return digits;
 }
 
-void PutPadded(Sink& sink, const FormatSpec& spec, std::u16string_view body, bool numeric) {
-    const std::size_t padding = spec.width > body.size() ? spec.width - body.size() : 0;
-    if (spec.leftAlign) {
+void PutPadded(Sink& sink, const Directive& directive, std::u16string_view body, bool numeric) {
+    const std::size_t padding = directive.width > body.size() ? directive.width - body.size() : 0;
+    if (directive.leftAlign) {
         sink.Put(body);
         sink.Pad(u' ', padding);
-    } else if (spec.zeroPad && numeric) {
+    } else if (directive.zeroPad && numeric) {
         // The sign stays in front of the zeros: -0042.
         if (!body.empty() && body.front() == u'-') {
             sink.Put(body.substr(0, 1));
@@ -95,25 +95,25 @@ bool Format(Sink& sink, std::u16string_view format, std::span<const FormatArg> a
             break;
         }
         pos = percent;
-        FormatSpec spec;
-        if (!ParseSpec(format, pos, spec)) {
+        Directive directive;
+        if (!ParseDirective(format, pos, directive)) {
             return false;
         }
-        if (spec.conversion == u'%') {
+        if (directive.conversion == u'%') {
             sink.Put(u"%");
             continue;
         }
-        if (next == args.size() || args[next].kind != KindWanted(spec.conversion)) {
+        if (next == args.size() || args[next].kind != KindWanted(directive.conversion)) {
             return false;
         }
         const FormatArg& arg = args[next++];
-        if (spec.conversion == u's') {
-            PutPadded(sink, spec, arg.isNull ? u"(null)" : arg.text, false);
-        } else if (spec.conversion == u'c') {
+        if (directive.conversion == u's') {
+            PutPadded(sink, directive, arg.isNull ? u"(null)" : arg.text, false);
+        } else if (directive.conversion == u'c') {
             const auto character = static_cast<char16_t>(arg.bits);
-            PutPadded(sink, spec, std::u16string_view(&character, 1), false);
+            PutPadded(sink, directive, std::u16string_view(&character, 1), false);
         } else {
-            PutPadded(sink, spec, Digits(arg, spec.conversion), true);
+            PutPadded(sink, directive, Digits(arg, directive.conversion), true);
         }
     }
     return next == args.size();

@@ -39,7 +39,7 @@ struct FormatArg {
     bool isNull = false; // a null text pointer
 };
 
-struct FormatSpec {
+struct Directive {
     bool leftAlign = false;
     bool zeroPad = false;
     std::size_t width = 0;
@@ -51,15 +51,15 @@ constexpr bool IsDigit(char16_t c) {
 }
 
 // Parses the conversion that starts at format[pos] == '%'; on success pos is past it.
-constexpr bool ParseSpec(std::u16string_view format, std::size_t& pos, FormatSpec& spec) {
-    spec = FormatSpec{};
+constexpr bool ParseDirective(std::u16string_view format, std::size_t& pos, Directive& directive) {
+    directive = Directive{};
     ++pos;
     for (; pos < format.size() && (format[pos] == u'-' || format[pos] == u'0'); ++pos) {
-        (format[pos] == u'-' ? spec.leftAlign : spec.zeroPad) = true;
+        (format[pos] == u'-' ? directive.leftAlign : directive.zeroPad) = true;
     }
     for (; pos < format.size() && IsDigit(format[pos]); ++pos) {
-        spec.width = spec.width * 10 + (format[pos] - u'0');
-        if (spec.width > 1024) {
+        directive.width = directive.width * 10 + (format[pos] - u'0');
+        if (directive.width > 1024) {
             return false;
         }
     }
@@ -69,8 +69,8 @@ constexpr bool ParseSpec(std::u16string_view format, std::size_t& pos, FormatSpe
     if (pos == format.size()) {
         return false;
     }
-    spec.conversion = format[pos++];
-    switch (spec.conversion) {
+    directive.conversion = format[pos++];
+    switch (directive.conversion) {
     case u's':
     case u'd':
     case u'i':
@@ -80,7 +80,7 @@ constexpr bool ParseSpec(std::u16string_view format, std::size_t& pos, FormatSpe
     case u'c':
         return true;
     case u'%':
-        return spec.width == 0 && !spec.leftAlign && !spec.zeroPad;
+        return directive.width == 0 && !directive.leftAlign && !directive.zeroPad;
     default:
         return false;
     }
@@ -114,14 +114,14 @@ template <class... Args> consteval void CheckFormat(std::u16string_view format) 
             ++pos;
             continue;
         }
-        FormatSpec spec;
-        if (!ParseSpec(format, pos, spec)) {
+        Directive directive;
+        if (!ParseDirective(format, pos, directive)) {
             FormatDoesNotMatchArguments();
         }
-        if (spec.conversion == u'%') {
+        if (directive.conversion == u'%') {
             continue;
         }
-        if (next == kinds.size() || kinds[next] != KindWanted(spec.conversion)) {
+        if (next == kinds.size() || kinds[next] != KindWanted(directive.conversion)) {
             FormatDoesNotMatchArguments();
         }
         ++next;
